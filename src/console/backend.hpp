@@ -1,0 +1,81 @@
+// What a place the console can live in must provide: presenting the screen model, the clock,
+// waiting with input, and the held state of keys. The console layer itself (console.cpp) owns
+// the screen model, the key queue, the line buffer and the generator.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string_view>
+
+#include "console/screen.hpp"
+
+namespace con {
+
+// The console input queue: _getch codes, grouped into key events (an arrow is one event of
+// two codes, 224 then its scan code). Bounded, as a console's input buffer is.
+class KeyQueue {
+ public:
+  static constexpr size_t kCapacity = 4096;
+
+  void push(uint8_t code) { push_event(&code, 1); }
+  void push_ext(uint8_t prefix, uint8_t scan) {
+    const uint8_t c[2] = {prefix, scan};
+    push_event(c, 2);
+  }
+  void push_event(const uint8_t* codes, size_t n) {
+    if (codes_.size() + n > kCapacity) return;  // a full queue drops keys, never grows
+    for (size_t k = 0; k < n; ++k) codes_.push_back({codes[k], k == 0});
+  }
+  bool empty() const { return codes_.empty(); }
+  size_t size() const { return codes_.size(); }
+  int pop() {
+    int c = codes_.front().code;
+    codes_.pop_front();
+    return c;
+  }
+  // Takes one whole key event (both codes of an arrow).
+  void pop_event() {
+    if (codes_.empty()) return;
+    codes_.pop_front();
+    while (!codes_.empty() && !codes_.front().first) codes_.pop_front();
+  }
+  void clear() { codes_.clear(); }
+
+  // Set by a backend once its input has ended for good.
+  bool closed = false;
+
+ private:
+  struct Code {
+    uint8_t code;
+    bool first;
+  };
+  std::deque<Code> codes_;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Called once when the console is attached, and once when the program ends.
+  virtual void start(Screen&) {}
+  virtual void finish(const Screen&) {}
+
+  // Text as the program writes it, in program order (the stream backend prints it).
+  virtual void text(std::string_view) {}
+  // Shows the model: called at every Sleep, before every wait for input and at exit.
+  virtual void present(const Screen&) {}
+
+  // Milliseconds on this backend's clock, and calendar time in seconds.
+  virtual int64_t now_ms() = 0;
+  virtual int64_t wall_seconds() = 0;
+
+  // Gathers input into `q` until the clock reaches `deadline_ms`; with `until_key` it returns
+  // as soon as `q` holds a key. A deadline at or before now polls without waiting. When input
+  // has ended and nothing more can come, sets q.closed. May throw Exit.
+  virtual void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) = 0;
+
+  // Whether the key with this virtual-key code is held down now.
+  virtual bool key_down(int vk) = 0;
+};
+
+}  // namespace con

@@ -1,0 +1,28 @@
+// Attaching the console layer to a backend. main attaches the terminal or stream backend;
+// tests attach a Headless one. Attaching gives the fresh-program console state: a 120x30 blank
+// screen in attribute 0x07, an empty key queue and line buffer, and the generator at seed 1.
+#pragma once
+
+#include <optional>
+
+#include "console/backend.hpp"
+#include "console/screen.hpp"
+
+namespace con {
+
+void attach(Backend& backend);
+// Presents the last screen and hands the backend its finish. Safe to call twice.
+void detach();
+bool attached();
+
+Screen& screen();
+KeyQueue& keys();
+
+// --seed N: every srand uses N instead of what the program passes.
+void set_seed_override(std::optional<unsigned> seed);
+
+// Echo and line editing of number reads write into the model only (never to a byte stream).
+// Exposed for the backends that decode typed text.
+void present_now();
+
+}  // namespace con

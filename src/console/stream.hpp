@@ -1,0 +1,43 @@
+// Stream mode: used when standard output is not a terminal. The program's text goes out as
+// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing. Input
+// is read from a file descriptor: number reads take its lines, key reads the bytes after them.
+// At the end of input any read ends the program (Exit{0}).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console/backend.hpp"
+#include "console/keydecoder.hpp"
+
+namespace con {
+
+class Stream : public Backend {
+ public:
+  // With a virtual clock, Sleep returns at once and time follows the sleeps (for tests).
+  Stream(int in_fd, int out_fd, bool virtual_clock);
+
+  void finish(const Screen&) override;
+  void text(std::string_view utf8) override;
+  void present(const Screen&) override;
+  int64_t now_ms() override;
+  int64_t wall_seconds() override;
+  void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
+  bool key_down(int) override { return false; }
+
+ private:
+  void flush();
+  // Reads what is there (waiting up to timeout_ms); false at end of input.
+  bool read_some(int timeout_ms, KeyQueue& q);
+
+  int in_fd_, out_fd_;
+  bool virtual_clock_;
+  int64_t virtual_now_ = 0;
+  int64_t start_wall_ = 0;
+  bool eof_ = false;
+  bool out_broken_ = false;
+  std::string out_;
+  KeyDecoder decoder_;
+};
+
+}  // namespace con

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing the game box needs, when it is missing (Debian/Ubuntu).
+# Usage: tools/setup.sh run|test
+set -eu
+what=${1:-test}
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd g++ || need+=(g++)
+have_cmd cmake || need+=(cmake)
+have_cmd make || need+=(make)
+if [ "$what" = test ]; then
+  have_pkg libgtest-dev || need+=(libgtest-dev)
+  have_pkg libgmock-dev || need+=(libgmock-dev)
+  have_cmd tmux || need+=(tmux)
+  have_cmd clang++ || need+=(clang)
+  have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+fi
+[ ${#need[@]} -eq 0 ] && exit 0
+if ! have_cmd apt-get; then
+  echo "setup: please install: ${need[*]}" >&2
+  exit 1
+fi
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "setup: installing ${need[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
