@@ -35,11 +35,12 @@ std::string tally(const char* counts, long long dies) {
 
 TEST(KillerDay, SeatOrderTiesAndTheHalfVote) {
   three_left('2', 5);  // a seer's vote counts 1 on any day
-  Run h;
+  Box h;
   h.line("5");
   h.key(' ');
   ASSERT_TRUE(phase(h, killer::run_day));
-  const std::string opening = pad(36) + "存活：\n" + pad(23) + "2 5 9 \n" + pad(36) + "请投票....\n";
+  const std::string opening =
+      pad(36) + "存活：\n" + pad(23) + "2 5 9 \n" + pad(36) + "请投票....\n";
   EXPECT_EQ(h.out.find(opening + pad(36) + "2->9\n\n" + pad(33) + "你选择投几号\n\n" + pad(36) +
                        "5->5\n" + pad(36) + "9->2\n" + pad(33) + "投票情况"),
             0u);
@@ -48,14 +49,14 @@ TEST(KillerDay, SeatOrderTiesAndTheHalfVote) {
   EXPECT_EQ(game.left, 2);
 
   three_left('3', 5);  // a civilian from the fifth day: 1.5
-  Run half;
+  Box half;
   half.line("5");
   half.key(' ');
   ASSERT_TRUE(phase(half, killer::run_day));
   EXPECT_NE(half.out.find(tally("1!1", 5) + "平民\n"), std::string::npos);
 
   three_left('3', 4);  // ... but 1 on the fourth
-  Run four;
+  Box four;
   four.line("5");
   four.key(' ');
   ASSERT_TRUE(phase(four, killer::run_day));
@@ -64,7 +65,7 @@ TEST(KillerDay, SeatOrderTiesAndTheHalfVote) {
 
 TEST(KillerDay, VoteForADeadSeatCountsAndKillsItAgain) {
   three_left('3', 5);
-  Run h;
+  Box h;
   h.line("3");
   h.key(' ');
   ASSERT_TRUE(phase(h, killer::run_day));
@@ -75,15 +76,15 @@ TEST(KillerDay, VoteForADeadSeatCountsAndKillsItAgain) {
 
 TEST(KillerDay, HiddenListingAndBadSeats) {
   three_left('2', 1);
-  Run h;
+  Box h;
   for (const char* l : {"47", "0", "abc", "16", "-3", "99999999999999999999", "9"}) h.line(l);
   h.key(' ');
   ASSERT_TRUE(phase(h, killer::run_day));
   const std::string wanted = pad(30) + "请输入1到15之间的号码\n";
-  EXPECT_NE(h.out.find("你选择投几号\n" + pad(36) + "2.3\n" + pad(36) + "5.2\n" + pad(36) +
-                       "9.3\n" + wanted + wanted + wanted + wanted + wanted + "\n" + pad(36) +
-                       "5->9\n"),
-            std::string::npos);
+  EXPECT_NE(
+      h.out.find("你选择投几号\n" + pad(36) + "2.3\n" + pad(36) + "5.2\n" + pad(36) + "9.3\n" +
+                 wanted + wanted + wanted + wanted + wanted + "\n" + pad(36) + "5->9\n"),
+      std::string::npos);
   EXPECT_EQ(game.voter[9], 5);  // the human's vote against a civilian is remembered
   EXPECT_EQ(game.votes[9], 2);  // seat 2 answered seat 9, the human voted 9
 }
@@ -93,7 +94,7 @@ TEST(KillerDay, CiviliansAnswerTheirLastVoter) {
   for (unsigned seed = 1; seed <= 30; ++seed) {
     // The computer killer at 1, a civilian at 2, the human seer at 15.
     table("132333333333332", 15, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
-    Run h;
+    Box h;
     h.line("2");
     h.key(' ');
     phase(h, killer::run_day, seed);
@@ -109,7 +110,7 @@ TEST(KillerDay, CiviliansAnswerTheirLastVoter) {
     // A civilian whose voter died votes among the living others.
     three_left('2', 1);
     game.voter[2] = 3;
-    Run r;
+    Box r;
     r.line("9");
     r.key(' ');
     phase(r, killer::run_day, seed);
@@ -123,7 +124,7 @@ TEST(KillerDay, SeersSpareFoundCivilians) {
   for (unsigned seed = 1; seed <= 20; ++seed) {
     table("233433333333333", 15, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
     game.seen[2] = game.seen[3] = game.seen[15] = 3;
-    Run h;
+    Box h;
     h.line("4");
     h.key(' ');
     phase(h, killer::run_day, seed);
@@ -136,7 +137,7 @@ TEST(KillerDay, KillerVotedOutEndsTheGameWithoutAPause) {
   game.role[9] = killer::KILLER;
   game.role[1] = killer::CIVILIAN;
   killer::sr = 9;
-  Run h;
+  Box h;
   h.line("9");
   EXPECT_FALSE(phase(h, killer::run_day));
   EXPECT_TRUE(ends_with(h.out, pad(34) + "9死了\n" + pad(30) + "9号的身份是杀手\n\n" +

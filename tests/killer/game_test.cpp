@@ -12,12 +12,50 @@ namespace {
 
 const char* const kWords[] = {"", "杀手", "预言家", "平民", "法师"};
 
-// A careful player: never names the killer unless told to, the living before the dead.
-long long living_other(bool killer_too) {
+// The lowest other seat, living or dead, that is not the killer (unless `killer_too`); the
+// human's own seat when there is none.
+long long other(bool dead, bool killer_too = false) {
   long long t = first([&](long long s) {
-    return game.living[s] == 1 && s != game.me && (killer_too || s != sr);
+    return game.living[s] == (dead ? 0 : 1) && s != game.me && (killer_too || s != sr);
   });
   return t ? t : game.me;
+}
+
+enum Plan {
+  Careful,       // never votes for the killer, the mage does nothing
+  VoteKiller,    // votes for the killer
+  PoisonKiller,  // the mage poisons the killer
+  LowerCount,    // poisons and votes for dead seats, so the count falls without deaths
+};
+
+// Plays a whole game from the menu with `plan`; returns the text.
+std::string play(Plan plan, unsigned seed) {
+  Player p;
+  p.answer = [plan](Ask a) -> long long {
+    const bool dead_seat = other(true) != game.me;
+    switch (a) {
+      case Ask::Mage:
+        if (game.poison > 0 && (plan == PoisonKiller || (plan == LowerCount && dead_seat))) {
+          return 1;
+        }
+        return 3;
+      case Ask::MagePoison:
+        return plan == PoisonKiller ? sr : other(true);
+      case Ask::Vote:
+        if (plan == VoteKiller) return sr;
+        return plan == LowerCount && dead_seat ? other(true) : other(false);
+      default:  // the killer's kill, the seer's question
+        return other(false, true);
+    }
+  };
+  Box h;
+  EXPECT_EQ(p.play(h, seed), 0);
+  return h.out;
+}
+
+std::string killer_dead(long long seat, int tabs) {
+  return "\n\t\t\t\t\t\t\t   " + std::to_string(seat) + "号是杀手！\n" + std::string(tabs, '\t') +
+         "杀手已死亡！\n" + kGameOver;
 }
 
 }  // namespace
@@ -27,7 +65,7 @@ TEST(KillerSetup, OneKillerTwoSeersThreeMagesNineCiviliansForEverySeed) {
   for (unsigned seed = 0; seed < 300; ++seed) {
     killer::reset();
     con::set_seed_override(seed);
-    Run h;
+    Box h;
     con::run_headless(h, [] {
       killer::brc();
       return 0;
@@ -51,7 +89,7 @@ TEST(KillerSetup, OneKillerTwoSeersThreeMagesNineCiviliansForEverySeed) {
 }
 
 TEST(KillerMenu, KeysRulesAndModeChoice) {
-  Run h;
+  Box h;
   h.type("x2 1229");
   killer::reset();
   con::run_headless(h, [] {
@@ -78,4 +116,48 @@ TEST(KillerMenu, KeysRulesAndModeChoice) {
   EXPECT_EQ(con::screen().text_at(0, 1, 120), std::string(120, '-'));
   EXPECT_EQ(con::screen().text_at(51, 2, 10), "1.开始游戏");
   EXPECT_EQ(con::screen().text_at(50, 3, 14), "2.查看游戏规则");
+}
+
+// Each way a game can end, reached by a seeded game from the menu.
+TEST(KillerEnds, TheKillerDies) {
+  std::string out = play(PoisonKiller, 3);  // by the human mage's poison
+  ASSERT_EQ(game.role[game.me], killer::MAGE);
+  EXPECT_TRUE(ends_with(out, " \n(杀手)\n" + killer_dead(sr, 6)));
+
+  out = play(Careful, 26);  // by a computer mage's poison: the rest of the night is skipped
+  ASSERT_NE(game.role[game.me], killer::KILLER);
+  const std::string k = std::to_string(sr);
+  EXPECT_TRUE(ends_with(out, pad(27) + "法师毒死了" + k + "号(杀手)\n" + killer_dead(sr, 8)));
+
+  out = play(VoteKiller, 1);  // voted out: no pause before the screen
+  ASSERT_NE(game.role[game.me], killer::KILLER);
+  EXPECT_TRUE(ends_with(out, pad(34) + std::to_string(sr) + "死了\n" + pad(30) +
+                                 std::to_string(sr) + "号的身份是杀手\n" + killer_dead(sr, 6)));
+}
+
+TEST(KillerEnds, TheHumanDies) {
+  std::string out = play(Careful, 5);  // at night: the game ends at dawn, without a day
+  EXPECT_EQ(game.living[game.me], 0);
+  EXPECT_TRUE(ends_with(out, "晚结束\n\n" + pad(29) + "你已经>>死<<了" + kGameOver));
+
+  out = play(Careful, 2);  // a human killer voted out: his identity, the pause, the end
+  ASSERT_EQ(game.role[game.me], killer::KILLER);
+  const std::string me = std::to_string(game.me);
+  EXPECT_TRUE(ends_with(out, pad(34) + me + "死了\n" + pad(30) + me +
+                                 "号的身份是杀手\n请按任意键继续. . . \n\n" + kGameOver));
+  EXPECT_EQ(out.find("杀手已死亡"), std::string::npos);
+}
+
+TEST(KillerEnds, TheCountRunsOut) {
+  std::string out = play(LowerCount, 223);  // the human killer outlives everyone
+  ASSERT_EQ(game.role[game.me], killer::KILLER);
+  EXPECT_EQ(game.living[game.me], 1);
+  EXPECT_TRUE(ends_with(out, "继续. . . \n\n\t\t\t\t\t\t\t\t你杀掉了所有人！！！\n" + kGameOver));
+
+  // A civilian whose votes for dead seats wore the count down while the killer lives.
+  out = play(LowerCount, 12);
+  ASSERT_NE(game.role[game.me], killer::KILLER);
+  EXPECT_EQ(game.living[game.me] + game.living[sr], 2);
+  EXPECT_LE(game.left, 1);
+  EXPECT_TRUE(ends_with(out, "号的身份是平民\n请按任意键继续. . . \n\n" + kGameOver));
 }

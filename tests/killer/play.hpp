@@ -14,7 +14,7 @@
 
 namespace killer_test {
 
-struct Run : con::Headless {
+struct Box : con::Headless {
   std::string out;
   void text(std::string_view s) override { out.append(s); }
 };
@@ -38,7 +38,7 @@ inline void table(const char* roles, long long me, std::initializer_list<int> de
 
 // Runs one phase with the generator at `seed`; returns what the phase returned (false also
 // when input ran out before it finished).
-inline bool phase(Run& h, bool (*f)(), unsigned seed = 1) {
+inline bool phase(Box& h, bool (*f)(), unsigned seed = 1) {
   bool goes_on = false;
   con::run_headless(h, [&] {
     con::srand(seed);
@@ -53,10 +53,10 @@ enum class Ask { None, Kill, See, Mage, MagePoison, MageRevive, Vote, Pause };
 // The question the game asked last, found from the latest prompt in its text.
 inline Ask asked(const std::string& out) {
   static const std::pair<const char*, Ask> marks[] = {
-      {"你选择杀掉", Ask::Kill},       {"你选择预言谁的身份", Ask::See},
-      {"啥都不做 *", Ask::Mage},       {"不足\n", Ask::Mage},
+      {"你选择杀掉", Ask::Kill},         {"你选择预言谁的身份", Ask::See},
+      {"啥都不做 *", Ask::Mage},         {"不足\n", Ask::Mage},
       {"你选择了杀人", Ask::MagePoison}, {"阵亡名单：", Ask::MageRevive},
-      {"你选择投几号", Ask::Vote},      {"号的身份是", Ask::Pause}};
+      {"你选择投几号", Ask::Vote},       {"号的身份是", Ask::Pause}};
   size_t best = std::string::npos;
   Ask a = Ask::None;
   for (const auto& [text, ask] : marks) {
@@ -75,11 +75,11 @@ struct Player {
   std::function<long long(Ask)> answer;
   int waits = 0;
 
-  int play(Run& h, unsigned seed) {
+  int play(Box& h, unsigned seed) {
     con::set_seed_override(seed);
     h.type("11");
     h.on_wait = [this](con::Headless& hh) {
-      Run& r = static_cast<Run&>(hh);
+      Box& r = static_cast<Box&>(hh);
       Ask a = asked(r.out);
       if (a == Ask::None || ++waits > 500) return;
       if (a == Ask::Pause) {
@@ -106,7 +106,9 @@ inline long long first(const std::function<bool(long long)>& ok) {
   return 0;
 }
 
-inline std::string pad(int n) { return std::string(static_cast<size_t>(n), ' '); }
+inline std::string pad(int n) {
+  return std::string(static_cast<size_t>(n), ' ');
+}
 inline const std::string kGameOver = pad(26) + "\t游戏结束\n";
 
 inline bool ends_with(const std::string& s, const std::string& tail) {
