@@ -146,7 +146,7 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   table("433333333333331", 1, {7});
   game.poison = game.revive = 0;
   Box h;
-  for (const char* l : {"1", "2", "9", "x", "0", "3"}) h.line(l);
+  for (const char* l : {"1", "x", "2", "9", "0", "3"}) h.line(l);
   ASSERT_TRUE(phase(h, killer::run_night));
   EXPECT_NE(h.out.find("*\n>>毒药<<不足\n>>复活药水<<不足\n"), std::string::npos);
   EXPECT_NE(h.out.find(">>复活药水<<不足\n" + pad(33) + "第1晚结束"), std::string::npos);
