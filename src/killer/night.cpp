@@ -5,13 +5,13 @@
 namespace killer {
 namespace {
 
-enum class Pass { Goes_on, Cut, Game_over };
+enum class Pass { GoesOn, Cut, GameOver };
 
 Pass computer_killer(long long s) {
-  if (game.living[s] != 1) return Pass::Goes_on;
+  if (game.living[s] != 1) return Pass::GoesOn;
   long long t = draw_seat(
       [s](long long t) { return t != s && game.living[t] != 0 && game.role[t] != KILLER; });
-  if (t == 0) return Pass::Goes_on;  // nobody left to kill
+  if (t == 0) return Pass::GoesOn;  // nobody left to kill
   con::printf("%*s杀手杀掉了%lld号", 27, "", t);
   print_tag(t);
   con::print("\n");
@@ -56,7 +56,7 @@ Pass computer_mage(long long s) {
 
   if (act == Poison) {
     long long t = draw_seat([s](long long t) { return t != s && game.living[t] != 0; });
-    if (t == 0) return Pass::Goes_on;  // nobody else alive: the poison is kept
+    if (t == 0) return Pass::GoesOn;  // nobody else alive: the poison is kept
     --game.aipoison;
     game.living[t] = 0;
     con::printf("%*s法师毒死了%lld号", 27, "", t);
@@ -65,17 +65,17 @@ Pass computer_mage(long long s) {
     --game.left;
     if (t == sr && game.role[game.me] != KILLER) {
       killer_dead(true);
-      return Pass::Game_over;
+      return Pass::GameOver;
     }
   } else if (act == Revival) {
     long long t = draw_seat([s](long long t) { return t != s && game.living[t] != 1; });
-    if (t == 0) return Pass::Goes_on;  // no other seat is dead: the revival is kept
+    if (t == 0) return Pass::GoesOn;  // no other seat is dead: the revival is kept
     ++game.left;
     con::printf("%*s法师复活了%lld号\n", 27, "", t);
     game.living[t] = 1;
     game.aisave = false;
   }
-  return Pass::Goes_on;
+  return Pass::GoesOn;
 }
 
 void human_killer() {
@@ -169,11 +169,11 @@ bool run_night() {
       if (r == SEER) human_seer();
       continue;
     }
-    Pass p = Pass::Goes_on;
+    Pass p = Pass::GoesOn;
     if (r == KILLER) p = computer_killer(s);
     if (r == SEER) computer_seer(s);
     if (r == MAGE) p = computer_mage(s);
-    if (p == Pass::Game_over) return false;
+    if (p == Pass::GameOver) return false;
     if (p == Pass::Cut) break;
   }
 
