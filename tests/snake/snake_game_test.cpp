@@ -44,7 +44,7 @@ void expect_launcher_frame() {
   const con::Screen& sc = con::screen();
   for (int x : {2, 60, 117}) EXPECT_EQ(sc.at(x, 2).ch, U'*') << x;
   for (int y : {3, 15, 27}) EXPECT_EQ(sc.at(118, y).ch, U'*') << y;
-  EXPECT_EQ(sc.text_at(5, 3, 28), "1.贪吃蛇  2.跑酷  3.狼人杀");
+  EXPECT_EQ(sc.text_at(5, 3, 26), "1.贪吃蛇  2.跑酷  3.狼人杀");
   EXPECT_EQ(sc.at(5, 3).attr, 0x30);
 }
 
@@ -75,8 +75,12 @@ TEST(SnakeGame, WithoutKeysTheHeadMovesTwoColumnsEvery400ms) {
     EXPECT_EQ(heads[t].y, 14);
   }
   EXPECT_EQ(heads.count(700), 0u);
+  EXPECT_EQ(con::screen().text_at(43, 18, 8), "        ");  // choice 1 cleared the cover
   EXPECT_EQ(con::screen().text_at(87, 17, 12), "当前速度:100");
   EXPECT_EQ(con::screen().text_at(87, 21, 10), "当前长度:3");
+  // The cover leaves light yellow on black for the whole game.
+  EXPECT_EQ(con::screen().at(83, 10).attr, 14);
+  EXPECT_EQ(con::screen().at(16, 14).attr, 14);
 }
 
 TEST(SnakeGame, OtherKeyHoldsTheSnakeWhileTheClockRunsAndAnArrowResumes) {
@@ -199,7 +203,7 @@ TEST(SnakeGame, CoverArtRulesScreenAndQuit) {
   // The cover over the launcher's screen, after "color 80"; '.' marks cells it leaves alone.
   // clang-format off
   const char* art[] = {
-      "          /^\\/^\\                  ",
+      "          /^\\/^\\                   ",
       "********_|_| o|********************",
       "\\/人杀/     \\_/  \\                 ",
       " \\____|_________  \\                ",
@@ -245,7 +249,7 @@ TEST(SnakeGame, CoverArtRulesScreenAndQuit) {
       EXPECT_EQ(sc.text_at(44, 3, 8), "游戏说明");
       EXPECT_EQ(sc.at(44, 3).attr, 13);
       EXPECT_EQ(sc.text_at(20, 6, 56), std::string(56, '='));
-      EXPECT_EQ(sc.text_at(20, 14, 57), "||" + std::string(53, ' ') + "||");
+      EXPECT_EQ(sc.text_at(20, 13, 57), "||" + std::string(53, ' ') + "||");
       EXPECT_EQ(sc.at(75, 21).attr, 2);
       EXPECT_EQ(sc.text_at(25, 11, 48), "2、用 ↑(W)  ↓(S)  ←(A)  →(D)分别控制蛇的移动");
       EXPECT_EQ(sc.text_at(25, 17, 22), "4、ESC：自爆，游戏结束");
@@ -274,7 +278,7 @@ TEST(SnakeGame, CoverChoiceThatIsNoNumberStartsTheGameOverTheCover) {
     EXPECT_EQ(sc.text_at(35, 22, 10), "1.开始游戏") << second;
     EXPECT_EQ(sc.at(83, 10).ch, U'*');
     EXPECT_EQ(sc.text_at(87, 2, 13), "   贪吃蛇游戏");
-    EXPECT_EQ(find(U'头').x, 8);
+    EXPECT_EQ(find(U'头').x, 10);
   }
 }
 
