@@ -3,6 +3,12 @@
 #include "console/console.hpp"
 #include "console/win32_console.hpp"
 // (keep this block after the console headers)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <atomic>
@@ -306,8 +312,8 @@ void Win32Console::drain() {
         // A character beyond ASCII: its bytes in the input code page, as _getch gives them.
         char mb[8];
         const wchar_t wc = static_cast<wchar_t>(e.uChar.UnicodeChar);
-        const int len =
-            WideCharToMultiByte(GetConsoleCP(), 0, &wc, 1, mb, sizeof mb, nullptr, nullptr);
+        const int len = WideCharToMultiByte(GetConsoleCP(), 0, &wc, 1, mb,
+                                            static_cast<int>(sizeof mb), nullptr, nullptr);
         if (len == 1 || len == 2) {
           c.codes[0] = static_cast<uint8_t>(mb[0]);
           c.codes[1] = static_cast<uint8_t>(mb[len - 1]);

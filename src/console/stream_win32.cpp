@@ -6,6 +6,12 @@
 #include "console/win32_console.hpp"
 // (after the console headers: <windows.h> defines some of their names as macros)
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <chrono>
@@ -41,6 +47,8 @@ bool wait_readable(HANDLE h, int timeout_ms, bool& eof) {
     for (;;) {
       DWORD avail = 0;
       if (!PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr)) {
+        // A pipe that cannot be looked into (wine's pipes from the host) is read blocking.
+        if (GetLastError() != ERROR_BROKEN_PIPE) return true;
         eof = true;
         return false;
       }
@@ -144,7 +152,7 @@ bool Stream::read_some(int timeout_ms, KeyQueue& q) {
   } else {
     char buf[4096];
     DWORD n = 0;
-    if (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) {
+    if (ReadFile(h, buf, static_cast<DWORD>(sizeof buf), &n, nullptr) && n > 0) {
       decoder_.feed(buf, n, now_ms(), events);
     } else {
       eof_ = true;  // end of file, or the writer closed the pipe

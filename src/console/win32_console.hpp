@@ -43,9 +43,9 @@ inline KeyCodes getch_codes(uint16_t vk, char16_t ch, uint32_t state) {
     }
     return k;
   }
-  const bool alt = state & (kLeftAlt | kRightAlt);
-  const bool ctrl = state & (kLeftCtrl | kRightCtrl);
-  const bool shift = state & kShift;
+  const bool alt = (state & (kLeftAlt | kRightAlt)) != 0;
+  const bool ctrl = (state & (kLeftCtrl | kRightCtrl)) != 0;
+  const bool shift = (state & kShift) != 0;
   // Cursor block, by virtual key: scan code, then the second code with Ctrl and with Alt.
   struct Pad {
     uint16_t vk;

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# The Windows build under wine, in a tmux pane: the launcher's frame and menu in their colours,
-# choice 1 to the snake cover, a game steered with an arrow key and ended with Escape, back to
-# the launcher and out with exit code 0; then Ctrl-C at the launcher.
+# The Windows build under wine. In stream mode (pipes) it must print byte for byte what the
+# Linux build prints for the same seeded input. In a tmux pane: the launcher's frame and menu in
+# their colours, choice 1 to the snake cover, a game steered with an arrow key and ended with
+# Escape, back to the launcher and out with exit code 0; then Ctrl-C at the launcher.
 #
-# $1 is the Linux binary (unused); the .exe is build-win/gamebox.exe beside this script's
-# checkout, or $GAMEBOX_EXE. Wine here draws Chinese glyphs one cell wide, drops a lone Escape,
+# $1 is the Linux binary; the .exe is build-win/gamebox.exe beside this script's checkout, or
+# $GAMEBOX_EXE. Wine here draws Chinese glyphs one cell wide, drops a lone Escape,
 # reports no key state and loses the background after foreground 7: the checks match text, not
 # columns, send Escape twice, and look only at colours that wine draws right.
 set -u
+bin=${1:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 exe=${GAMEBOX_EXE:-$root/build-win/gamebox.exe}
 
@@ -80,6 +82,21 @@ start() {
 
 if [ ! -d "$WINEPREFIX" ]; then
   timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot could not create $WINEPREFIX"
+fi
+
+# --- Stream mode: the same text as the Linux build, for a whole seeded killer game and the
+# snake cover's rules. ---
+if [ -x "$bin" ]; then
+  for input in '3\n110\nabc\n2\nx2\nx3\nx3\nx' '1\n2\nk3\n'; do
+    printf "$input" | GAMEBOX_CLOCK=virtual "$bin" --seed 1 >"$work/linux.txt"
+    printf "$input" | GAMEBOX_CLOCK=virtual wine "$exe" --seed 1 >"$work/win.txt"
+    rc=$?
+    [ $rc = 0 ] || fail "stream mode, input '$input': exit code $rc"
+    [ -s "$work/win.txt" ] || fail "stream mode, input '$input': no output"
+    cmp -s "$work/linux.txt" "$work/win.txt" ||
+      fail "stream mode, input '$input': output differs from the Linux build's
+$(diff "$work/linux.txt" "$work/win.txt" | head -20)"
+  done
 fi
 
 # --- A whole round: launcher, snake cover, a short game, back, out. ---
