@@ -28,6 +28,12 @@ std::atomic<bool> g_quit{false};
 HANDLE g_wake = nullptr;  // set when a Ctrl-C comes, to end a wait for input
 HANDLE g_done = nullptr;  // set when finish() has restored the console
 
+// A crash leaves the console as the player had it; the crash itself goes on as usual.
+LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
+  if (Win32Console* c = g_console.load()) c->restore();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 BOOL WINAPI on_control(DWORD type) {
   Win32Console* c = g_console.load();
   if (!c) return FALSE;
@@ -106,14 +112,17 @@ void Win32Console::start(Screen& s) {
   ResetEvent(g_done);
   g_console = this;
   SetConsoleCtrlHandler(on_control, TRUE);
+  SetUnhandledExceptionFilter(on_crash);
 
   // The program's text is GBK; the console shows it (and measures Chinese text two columns
   // wide) in code page 936.
   SetConsoleOutputCP(936);
   SetConsoleCP(936);
-  // Keys one by one without echo; Ctrl-C still reaches the control handler. No quick-edit
-  // selection, which would freeze the game while the mouse drags.
-  SetConsoleMode(in_, ENABLE_EXTENDED_FLAGS | ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT);
+  // Keys one by one without echo; Ctrl-C still reaches the control handler. Quick edit and
+  // insert mode stay as the player has them.
+  SetConsoleMode(
+      in_, ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT |
+               (in_mode_ & (ENABLE_EXTENDED_FLAGS | ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE)));
   // No wrap: a run that ends in the last column must not scroll the buffer.
   if (have_out_mode_) SetConsoleMode(out_, ENABLE_PROCESSED_OUTPUT);
 
