@@ -15,7 +15,9 @@ namespace {
 // Frame delay in ms, by wave: the game speeds up as it goes.
 constexpr int kDelay[8] = {55, 50, 35, 40, 25, 30, 20, 17};
 
-bool held(int vk) { return con::GetAsyncKeyState(vk) < 0; }
+bool held(int vk) {
+  return con::GetAsyncKeyState(vk) < 0;
+}
 
 void ground_line() {
   con::Setpos(20, 0);

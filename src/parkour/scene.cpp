@@ -11,10 +11,8 @@
 namespace parkour {
 namespace {
 
-constexpr std::string_view kBlanks =
-    "                                                            ";
-constexpr std::string_view kGround =
-    "============================================================";
+constexpr std::string_view kBlanks = "                                                            ";
+constexpr std::string_view kGround = "============================================================";
 
 void at(float row, float col, const char* text) {
   con::Setpos(row, col);
@@ -28,7 +26,9 @@ void wipe(float row, float col, int n) {
   con::print((con::ti(row) == 20 ? kGround : kBlanks).substr(0, static_cast<size_t>(n)));
 }
 
-bool near_ground(float row) { return std::fabs(row - 20) <= 1; }
+bool near_ground(float row) {
+  return std::fabs(row - 20) <= 1;
+}
 
 // ---- Bosses -------------------------------------------------------------------------------
 
@@ -141,7 +141,9 @@ void erase_bosses() {
 const char* const kUpperLegs[3] = {"┛╲", "┦ ", "╯>"};
 const char* const kLowerLegs[3] = {"┓╱", "┪ ", "╮>"};
 
-int leg_step(int a) { return a < 3 ? 0 : (a <= 5 ? 1 : 2); }
+int leg_step(int a) {
+  return a < 3 ? 0 : (a <= 5 ? 1 : 2);
+}
 
 int player_colour(int arg) {
   int c = 0;
@@ -300,7 +302,9 @@ void erase_overlays() {
 // ---- Records ------------------------------------------------------------------------------
 
 // Console column of a position in double-column units, as Setpos resolves it.
-int console_col(float col) { return con::ti(col * 4) / 2; }
+int console_col(float col) {
+  return con::ti(col * 4) / 2;
+}
 
 // The cells of a beam: one "═" per unit from max(0, col - 8) to col. Cells past the right edge
 // are skipped: they were never on screen, and the console would put them at the old cursor.
@@ -336,8 +340,8 @@ void erase_record(const Obj& r) {
     wipe(r.row, r.col, 3);
   } else if (t <= -2 && t >= -9) {
     wipe(r.row, r.col - 1, 6);
-  } else if (t == 1 || t == 3 || t == 5 || (t >= 10 && t <= 13) || t == 15 || t >= 98 ||
-             t == -1 || t == -10 || t == -11 || t == -13) {
+  } else if (t == 1 || t == 3 || t == 5 || (t >= 10 && t <= 13) || t == 15 || t >= 98 || t == -1 ||
+             t == -10 || t == -11 || t == -13) {
     wipe(r.row, r.col, 2);
   }
 }
