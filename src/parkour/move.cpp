@@ -242,6 +242,9 @@ void search(int i) {
 }
 
 void pass() {
+  // Drops are only freed during the pass: without one, no record needs the test.
+  bool drops = false;
+  for (const auto& d : I) drops = drops || d[0] != -1;
   // br is re-read every step: records appended during the pass are visited in it.
   for (int i = bl; i <= br && i < kRecords; ++i) {
     Obj& r = B[i];
@@ -252,7 +255,7 @@ void pass() {
         Map(1, i);
       }
     }
-    for (int k = 0; k < 20 && r.type > 0 && r.alive != 0; ++k) {
+    for (int k = 0; drops && k < 20 && r.type > 0 && r.alive != 0; ++k) {
       int dr = I[k][0], dc = I[k][1];
       if (std::fabs(r.row - static_cast<float>(dr)) < 2 && r.col - static_cast<float>(dc) <= 2) {
         con::Setpos(static_cast<float>(dr), static_cast<float>(dc));
