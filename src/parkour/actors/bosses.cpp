@@ -11,7 +11,9 @@ namespace parkour {
 
 namespace {
 
-int draw(int n) { return con::rand() % n; }
+int draw(int n) {
+  return con::rand() % n;
+}
 
 // Blanks over a cell, or the ground line when it lies on row 20.
 void erase_cell(float row, float col, int width) {
@@ -23,7 +25,9 @@ void erase_cell(float row, float col, int width) {
 }
 
 // Map(0, k) with the hurt colour while the player is marked hurt.
-void draw_player() { Map(0, Kill ? 1 : 0); }
+void draw_player() {
+  Map(0, Kill ? 1 : 0);
+}
 
 // The drops that reach a boss are spent on it. Only the distance to the boss's left is bounded.
 void take_drops(float bx, float by) {
@@ -73,7 +77,9 @@ bool in_bounds1() {
   return r > 6 && r < 28 && c > 7 && c < 27;
 }
 
-void end1() { boss_stand_down(1); }
+void end1() {
+  boss_stand_down(1);
+}
 
 void choose1() {
   int a;
@@ -253,7 +259,9 @@ bool in_bounds2() {
   return r > 6 && r < 28 && c > 7 && c < 27;
 }
 
-void end2() { boss_stand_down(2); }
+void end2() {
+  boss_stand_down(2);
+}
 
 bool near2(float r1, float c1, float r2, float c2) {
   return std::fabs(r1 - r2) <= 2 && std::fabs(c1 - c2) <= 2;
@@ -277,8 +285,7 @@ void choose2() {
         const float c = static_cast<float>(Bgo2[3 + 2 * p]);
         if (near2(r, c, Bx2, By2) || near2(r, c, X, Y)) bad = true;
         for (int q = p + 1; q < 3; ++q)
-          if (Bgo2[2 + 2 * p] == Bgo2[2 + 2 * q] || Bgo2[3 + 2 * p] == Bgo2[3 + 2 * q])
-            bad = true;
+          if (Bgo2[2 + 2 * p] == Bgo2[2 + 2 * q] || Bgo2[3 + 2 * p] == Bgo2[3 + 2 * q]) bad = true;
       }
       if (!bad) break;
     }
@@ -401,8 +408,7 @@ void laser2() {
   }
   Bgo2[3] = Bgo2[2];
   wipe_marks();
-  show_marks(Bgo2[3], static_cast<float>(Bgo2[4]), static_cast<float>(Bgo2[5]),
-             c % 4 < 2 ? 3 : 5);
+  show_marks(Bgo2[3], static_cast<float>(Bgo2[4]), static_cast<float>(Bgo2[5]), c % 4 < 2 ? 3 : 5);
   if (c < 25) return;
   laser_marks.shown = false;  // the beam paints over them
   con::Color(3);
@@ -433,7 +439,9 @@ void volley2() {
 
 // ---- Boss 3 ----
 
-void end3() { boss_stand_down(3); }
+void end3() {
+  boss_stand_down(3);
+}
 
 void shot3(int type, float row, float vrow, float vcol, int sub) {
   if (Obj* r = new_record()) {

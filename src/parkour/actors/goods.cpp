@@ -12,7 +12,9 @@ namespace {
 // The generator's pending draw in the final wave: it matches no rule, so nothing comes.
 constexpr int kNoGoods = 10086;
 
-void clear_gd() { std::memset(Gd, 0, sizeof Gd); }
+void clear_gd() {
+  std::memset(Gd, 0, sizeof Gd);
+}
 
 // A coin line: a coin every second step, five in all, then the generator starts over.
 void coin_line(int type) {

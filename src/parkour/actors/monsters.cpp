@@ -199,7 +199,9 @@ void family3(int t) {
   }
 }
 
-void flyer(float row, float col, float vrow, float vcol) { CpGuai(4, row, col, vrow, vcol); }
+void flyer(float row, float col, float vrow, float vcol) {
+  CpGuai(4, row, col, vrow, vcol);
+}
 
 void family4(int t) {
   switch (t) {
@@ -240,8 +242,7 @@ void family4(int t) {
   }
   if (t >= 200 && t <= 500 && t % 40 == 1)
     for (int row : {10, 13, 16, 19, 22})
-      flyer(static_cast<float>(row), 29, 0,
-            static_cast<float>((con::rand() % 50) / 80.0 + 0.5));
+      flyer(static_cast<float>(row), 29, 0, static_cast<float>((con::rand() % 50) / 80.0 + 0.5));
   if (t >= 541 && t <= 565 && t % 5 == 1) flyer(5, 8, -2, 0.2f);
   if (t >= 591 && t <= 615 && t % 5 == 1) flyer(30, 8, 1.5f, 0.2f);
   if (t >= 641 && t <= 665 && t % 5 == 1) flyer(5, 8, -1.5f, 0.3f);
