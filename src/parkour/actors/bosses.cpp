@@ -95,13 +95,19 @@ void choose1() {
     Bgo1[2] = static_cast<int>(Bx1);
     Bgo1[3] = static_cast<int>(By1 - 1);
   } else if (a == 5) {
-    do {
+    // A boss pushed far outside the field could find no dash that stays in: it gives up.
+    for (int tries = 0;; ++tries) {
+      if (tries == 1000) {
+        end1();
+        return;
+      }
       Bgo1[3] = 1 + draw(4);
       Bvx1 = static_cast<float>(draw(101) / 20.0);
       Bvy1 = static_cast<float>(draw(101) / 20.0);
       if (Bgo1[3] <= 2) Bvx1 = -Bvx1;
       if (Bgo1[3] % 2 == 1) Bvy1 = -Bvy1;
-    } while (!(std::fabs(Bvx1) + std::fabs(Bvy1) > 3 && in_bounds1()));
+      if (std::fabs(Bvx1) + std::fabs(Bvy1) > 3 && in_bounds1()) break;
+    }
   }
 }
 

@@ -47,6 +47,8 @@ TEST(ParkourBosses, AttackChoicesKeepClearOfTheEdges) {
     EXPECT_EQ(boss1_choices(10, 20), (std::set<int>{1, 2, 3, 5, 6}));
     EXPECT_EQ(boss1_choices(22, 16), (std::set<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(boss1_choices(22, 20), (std::set<int>{1, 2, 3, 4, 5, 6}));
+    // Far outside the field no roam or dash can start, and choosing one does not hang.
+    EXPECT_EQ(boss1_choices(60, 20), (std::set<int>{2, 3, 4, 6}));
 
     Boss = 3;
     X = 18;
