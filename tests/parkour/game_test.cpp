@@ -30,7 +30,7 @@ TEST(ParkourLoop, FirstTickShowsFieldHelpAndHud) {
       EXPECT_EQ(s.width(), 60);
       EXPECT_EQ(s.height(), 37);
       EXPECT_FALSE(s.cursor_visible());
-      EXPECT_EQ(s.row_text(20), kGroundLine);
+      EXPECT_EQ(s.row_text(20).substr(0, 50), kGroundLine.substr(0, 50));  // monsters enter right
       EXPECT_EQ(text(12, 4, 44), "↑/↓ 跳跃/下翻，←→ 些微移动（松手即返回）");
       EXPECT_EQ(text(12, 6, 47), "球可以开启特殊效果，经验积满（300）可提升级别。");
       EXPECT_EQ(text(12, 8, 37), "打败 7 波即胜利，打败 BOSS 有新天赋。");
@@ -44,6 +44,7 @@ TEST(ParkourLoop, FirstTickShowsFieldHelpAndHud) {
       EXPECT_EQ(glyph(12, 17), U'●');
       EXPECT_EQ(text(10, 18, 3), "━/");
     }
+    calm();
     if (T == 251) {
       EXPECT_EQ(text(30, 10, 14), "空格可以暂停。");
     }
@@ -62,6 +63,7 @@ TEST(ParkourLoop, HorizontalKeysPushLessAwayFromHomeAndReverseBeyond) {
   Game g;
   float max_off = 0;
   g.frame = [&](con::Headless&) {
+    calm();
     auto set = [&](float off, int vk1, int vk2 = 0) {
       X = 18, Up = 0, Down = 0, Vy = 0, Y = Ding + off;
       g.hold_next(vk1);
@@ -105,6 +107,7 @@ TEST(ParkourLoop, HeldUpArrowJumpsOnce) {
   std::vector<int> takeoffs;
   int last_up = 0, highest = 0;
   g.frame = [&](con::Headless&) {
+    calm();
     if (Up != 0 && last_up == 0) takeoffs.push_back(T);
     last_up = Up;
     highest = std::max(highest, Up);
@@ -123,6 +126,7 @@ TEST(ParkourLoop, DoubleJumpNeedsASecondPress) {
   g.h.hold(con::VK_UP, 55 * 4, 55 * 5, false);  // tick 5
   g.h.hold(con::VK_UP, 55 * 7, 55 * 8, false);  // tick 8
   g.frame = [&](con::Headless&) {
+    calm();
     if (T == 5) {
       EXPECT_EQ(Up, 1);
     }
@@ -139,6 +143,7 @@ TEST(ParkourLoop, WindBlocksSideKeysAndJumpsButNotClimbOrDrop) {
   Game g;
   float y_before = 0;
   g.frame = [&](con::Headless&) {
+    calm();
     switch (T) {
       case 10:
         Wind = 60;
@@ -185,6 +190,7 @@ TEST(ParkourLoop, SpacePausesUntilAKeyAndOtherKeysAreDropped) {
     hh.key('x', hh.now() + 3000);
   };
   g.frame = [&](con::Headless& hh) {
+    calm();
     if (T == 6) {
       EXPECT_EQ(hh.now(), 55 * 6);
     }
@@ -202,6 +208,7 @@ TEST(ParkourLoop, SpacePausesUntilAKeyAndOtherKeysAreDropped) {
 TEST(ParkourLoop, LevelUpAndItsHighlight) {
   Game g;
   g.frame = [&](con::Headless&) {
+    calm();
     if (T == 20) Exp = 299;
     if (T == 21) {  // the experience of tick 21 fills the bar
       EXPECT_EQ(Lv, 2);
@@ -224,6 +231,7 @@ TEST(ParkourLoop, LevelUpAndItsHighlight) {
 TEST(ParkourLoop, PoisonDrainsAndStopsRegeneration) {
   Game g;
   g.frame = [&](con::Headless&) {
+    calm(false);
     if (T == 5) {
       Blo = 50;
       Drug = 12;
@@ -260,6 +268,7 @@ TEST(ParkourLoop, LossAndGoalInTheSameTickIsALoss) {
   };
   int lost_l = 0;
   g.frame = [&](con::Headless&) {
+    calm();
     skip_wave0();
     if (T == 1400) {
       Blo = 0;
@@ -281,6 +290,7 @@ TEST(ParkourLoop, ALostBossWaveIsReplayedWithTheBossAtFullHealth) {
   Game g;
   int boss = 0, loss_tick = 0;
   g.frame = [&](con::Headless&) {
+    calm();
     skip_wave0();
     if (Win == 1 && D == 0 && T == 1403) {
       loss_tick = T;
