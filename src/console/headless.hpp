@@ -71,12 +71,10 @@ class Headless : public Backend {
   int64_t now_ = 0;
   int presents_ = 0;
   int sleeps_ = 0;
-  friend void headless_note_sleep(Headless&);
 };
 
 // Runs `program` on a Headless backend attached for the call, catching Exit; returns the exit
-// code. The backend stays inspectable afterwards through `h` and con::screen() until the next
-// attach.
+// code. Afterwards `h` and con::screen() stay inspectable (until the next attach).
 int run_headless(Headless& h, const std::function<int()>& program);
 
 }  // namespace con

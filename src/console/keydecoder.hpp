@@ -13,9 +13,9 @@ namespace con {
 struct KeyEvent {
   enum Type : uint8_t { Press, Repeat, Release };
   Type type = Press;
-  int vk = 0;              // virtual-key code where known (arrows: VK_LEFT..VK_DOWN), else 0
+  int vk = 0;  // virtual-key code where known (arrows: VK_LEFT..VK_DOWN), else 0
   uint8_t codes[2] = {0, 0};
-  uint8_t ncodes = 0;      // 0 for events that queue nothing (releases)
+  uint8_t ncodes = 0;  // 0 for events that queue nothing (releases)
 };
 
 class KeyDecoder {

@@ -21,7 +21,9 @@ struct Cell {
 };
 
 // Columns a code point takes: ASCII one, everything else two (as in code page 936).
-inline int glyph_width(char32_t c) { return c < 0x80 ? 1 : 2; }
+inline int glyph_width(char32_t c) {
+  return c < 0x80 ? 1 : 2;
+}
 
 // Decodes one UTF-8 sequence at s[i]; advances i. Malformed bytes decode as '?'.
 char32_t decode_utf8(std::string_view s, size_t& i);

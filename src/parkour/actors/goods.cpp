@@ -1,0 +1,8 @@
+#include "parkour/world.hpp"
+
+namespace parkour {
+
+// Not built yet.
+void RandGood() {}
+
+}  // namespace parkour

@@ -1,0 +1,8 @@
+#include "parkour/world.hpp"
+
+namespace parkour {
+
+// Not built yet.
+void Ball(int) {}
+
+}  // namespace parkour

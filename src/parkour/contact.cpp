@@ -1,0 +1,8 @@
+#include "parkour/world.hpp"
+
+namespace parkour {
+
+// Not built yet.
+void Pan(int, float, float, int) {}
+
+}  // namespace parkour

@@ -1,0 +1,106 @@
+#include "console/stream.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "console/console.hpp"
+#include "console/session.hpp"
+
+namespace {
+
+// A stream-mode console over pipes: `input` is what a pipe gives, the output is collected.
+struct Piped {
+  int in[2], out[2];
+  explicit Piped(const std::string& input) {
+    EXPECT_EQ(pipe(in), 0);
+    EXPECT_EQ(pipe(out), 0);
+    EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    close(in[1]);
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+  }
+  ~Piped() {
+    close(in[0]);
+    close(out[0]);
+    close(out[1]);
+  }
+  std::string output() {
+    std::string s;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+    return s;
+  }
+};
+
+int run(con::Stream& s, const std::function<void()>& body) {
+  con::attach(s);
+  int code = 0;
+  try {
+    body();
+  } catch (const con::Exit& e) {
+    code = e.code;
+  }
+  con::detach();
+  return code;
+}
+
+}  // namespace
+
+TEST(Stream, TextGoesOutInOrderAndPositioningWritesNothing) {
+  Piped p("");
+  con::Stream s(p.in[0], p.out[1], true);
+  run(s, [] {
+    con::system("color 10");
+    con::gotoxy(0, 40, 12);
+    con::print("*");
+    con::system("cls");
+    con::Setpos(4, 1);
+    con::Color(3);
+    con::printf("级别: %d\n", 3);
+    con::system("mode con cols=60 lines=37");
+  });
+  EXPECT_EQ(p.output(), "*级别: 3\n");
+}
+
+TEST(Stream, NumberReadsTakeLinesAndKeysTheBytesAfterThem) {
+  Piped p("3 x\n12\r\nab\x1b[A\x1b");
+  con::Stream s(p.in[0], p.out[1], true);
+  std::vector<int> got;
+  int code = run(s, [&] {
+    int v = 0;
+    got.push_back(con::read_int(v) ? v : -1);
+    got.push_back(con::read_int(v) ? v : -1);  // " x" is no number
+    got.push_back(con::read_int(v) ? v : -1);
+    for (;;) got.push_back(con::_getch());
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(got, (std::vector<int>{3, -1, 12, 'a', 'b', 224, 72, 27}));
+  EXPECT_EQ(p.output(), "");  // a pipe does not echo
+}
+
+TEST(Stream, PausePrintsItsPromptAndEndOfInputEnds) {
+  Piped p("k");
+  con::Stream s(p.in[0], p.out[1], true);
+  int code = run(s, [] {
+    con::system("pause");
+    con::print("after");
+    con::system("pause");
+    con::print("never");
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(p.output(), "请按任意键继续. . . \nafter请按任意键继续. . . ");
+}
+
+TEST(Stream, VirtualClockMakesSleepsInstant) {
+  Piped p("");
+  con::Stream s(p.in[0], p.out[1], true);
+  run(s, [] {
+    int t0 = con::time();
+    con::Sleep(5000);
+    EXPECT_EQ(con::time(), t0 + 5);
+    EXPECT_EQ(con::_kbhit(), 0);
+  });
+}
