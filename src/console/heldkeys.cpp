@@ -16,15 +16,17 @@ int64_t HeldKeys::window_end(const Key& k) const {
   return k.last + 2 * interval_ + kIntervalMarginMs;
 }
 
-// Halfway towards each new sample: steady over jitter, quick to follow a different keyboard.
-void HeldKeys::learn_delay(int64_t gap) {
+// Each sample moves the learned value most of the way, so a different keyboard is followed
+// within a hold or two while a single jittery sample does little harm. A delay revealed by a
+// hold that was first taken for taps is certain and taken as it is.
+void HeldKeys::learn_delay(int64_t gap, bool certain) {
   if (gap < kMinDelayMs || gap > kMaxDelayMs) return;
-  delay_ = (delay_ + gap + 1) / 2;
+  delay_ = certain ? gap : (delay_ + 3 * gap) / 4;
 }
 
 void HeldKeys::learn_interval(int64_t gap) {
   if (gap < kMinIntervalMs || gap > kMaxIntervalMs) return;
-  interval_ = (interval_ + gap + 1) / 2;
+  interval_ = (interval_ + gap) / 2;
 }
 
 void HeldKeys::event(Key& k, int64_t t) {
@@ -42,7 +44,7 @@ void HeldKeys::event(Key& k, int64_t t) {
     if (gap < kMinTapGapMs) {
       // Too fast for a hand: auto-repeat, so the event that began this hold was the first
       // repeat of an earlier press, and its gap is this keyboard's delay.
-      if (k.tap_gap >= 0) learn_delay(k.tap_gap);
+      if (k.tap_gap >= 0) learn_delay(k.tap_gap, true);
       learn_interval(gap);
       k.tap_gap = -1;
       k.repeats = 1;
@@ -57,7 +59,7 @@ void HeldKeys::event(Key& k, int64_t t) {
       k.tap_gap = gap;
     }
   } else {
-    if (k.repeats == 1 && k.tap_gap >= 0) learn_delay(k.tap_gap);
+    if (k.repeats == 1 && k.tap_gap >= 0) learn_delay(k.tap_gap, false);
     k.tap_gap = -1;
     learn_interval(gap);
     ++k.repeats;

@@ -37,10 +37,10 @@ class HeldKeys {
   static constexpr int64_t kMinIntervalMs = 8;
   static constexpr int64_t kMaxIntervalMs = 200;
   // Two taps by hand are never closer than this; anything faster is auto-repeat.
-  static constexpr int64_t kMinTapGapMs = 70;
+  static constexpr int64_t kMinTapGapMs = 100;
   // A second event later than this share (percent) of the delay after a first press is the
   // first auto-repeat; earlier it is a new tap.
-  static constexpr int64_t kRepeatDelayShare = 80;
+  static constexpr int64_t kRepeatDelayShare = 70;
   // Slack on the windows above: scheduling and terminal jitter (more over ssh).
   static constexpr int64_t kDelayMarginMs = 60;
   static constexpr int64_t kIntervalMarginMs = 40;
@@ -65,21 +65,21 @@ class HeldKeys {
 
  private:
   struct Key {
-    bool active = false;          // a press was seen and its window may still be open
-    int64_t first = 0;            // time of the press that began this hold
-    int64_t last = 0;             // time of the latest event of this hold
-    int repeats = 0;              // auto-repeats seen in this hold
-    int64_t tap_gap = -1;         // gap of a tap that may turn out to be the first repeat
-    bool release_pending = false; // the next query reads up (a release happened between)
-    bool reported_down = false;   // what the last query answered
-    bool unseen = false;          // exact mode: pressed and released before any query
-    bool held = false;            // exact mode: between press and release
+    bool active = false;           // a press was seen and its window may still be open
+    int64_t first = 0;             // time of the press that began this hold
+    int64_t last = 0;              // time of the latest event of this hold
+    int repeats = 0;               // auto-repeats seen in this hold
+    int64_t tap_gap = -1;          // gap of a tap that may turn out to be the first repeat
+    bool release_pending = false;  // the next query reads up (a release happened between)
+    bool reported_down = false;    // what the last query answered
+    bool unseen = false;           // exact mode: pressed and released before any query
+    bool held = false;             // exact mode: between press and release
   };
 
   static int index(int vk);
   int64_t window_end(const Key& k) const;
   void event(Key& k, int64_t t);
-  void learn_delay(int64_t gap);
+  void learn_delay(int64_t gap, bool certain);
   void learn_interval(int64_t gap);
 
   bool exact_ = false;
