@@ -165,6 +165,10 @@ int64_t Terminal::wall_seconds() {
 void Terminal::start(Screen& s) {
   screen_ = &s;
   started_ = true;
+  g_quit = 0;
+  g_tstp = 0;
+  g_cont = 0;
+  g_winch = 0;
   std::string gb = locale_gb_charset();
   if (!gb.empty() && encoder_.set_charset(gb)) decoder_.set_gbk(true);
 
@@ -317,6 +321,7 @@ void Terminal::finish(const Screen& s) {
   }
   leave(false);
   restore_handlers();
+  g_quit = 0;
   for (int& fd : g_pipe) {
     if (fd >= 0) ::close(fd);
     fd = -1;
