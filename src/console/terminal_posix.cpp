@@ -374,7 +374,7 @@ bool Terminal::read_input(int timeout_ms) {
   if (gone_) return false;
   pollfd fds[2] = {{in_fd_, POLLIN, 0}, {g_pipe[0], POLLIN, 0}};
   int r = ::poll(fds, g_pipe[0] >= 0 ? 2 : 1, timeout_ms);
-  ++wakeups_;
+  if (timeout_ms != 0) ++wakeups_;  // a poll that did not wait woke nothing
   if (r < 0) {
     if (errno != EINTR && errno != EAGAIN) gone_ = true;
     return !gone_;

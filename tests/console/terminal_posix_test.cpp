@@ -6,6 +6,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -234,6 +236,30 @@ TEST(Terminal, AResizeRedrawsInFullAndAGoneTerminalEndsQuietly) {
   ft.hang_up();
   EXPECT_EQ(exit_code_of([&] { t.pump(q, INT64_MAX, true); }), 0);
   t.finish(s);
+}
+
+TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
+  FakeTerminal ft("\x1b[?62c");
+  const std::string before = ft.termios_of();
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    struct rlimit no_core {};
+    setrlimit(RLIMIT_CORE, &no_core);
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    raise(SIGSEGV);
+    _exit(0);  // not reached
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGSEGV);  // the crash goes on to its default end
+  EXPECT_EQ(ft.termios_of(), before);
+  std::string out = ft.output();
+  EXPECT_NE(out.find("\x1b[?1004l\x1b[?7h\x1b[0m\x1b[?25h", out.find("\x1b[?7l")),
+            std::string::npos);
 }
 
 }  // namespace
