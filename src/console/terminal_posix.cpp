@@ -437,7 +437,15 @@ void Terminal::dispatch(KeyQueue& q) {
 
 void Terminal::suspend() {
   held_.clear();
+  // The rest of our job (a parent such as make, or a subshell) stops at once, and the shell
+  // may take the terminal back before we are done: with SIGTTOU blocked the restore still
+  // goes through instead of stopping us half way.
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &ttou, &old);
   leave(true);
+  ::sigprocmask(SIG_SETMASK, &old, nullptr);
   struct sigaction dfl {
   }, mine{};
   dfl.sa_handler = SIG_DFL;
