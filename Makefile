@@ -2,7 +2,10 @@
 # every test, then does it again in a sanitizer build.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build build-asan setup clean format
+# make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test build build-asan fuzz setup clean format
 
 run:
 	@tools/setup.sh run
@@ -22,9 +25,14 @@ build-asan:
 test: build build-asan
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) fuzz/run.sh 5
+
+fuzz:
+	@tools/setup.sh test
+	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

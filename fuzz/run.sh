@@ -40,6 +40,7 @@ for t in "${targets[@]}"; do
     tail -n 40 "$log"
   fi
 done
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz: failed: ${failed[*]}" >&2
   exit 1
