@@ -1,6 +1,6 @@
 #include "console/keydecoder.hpp"
 
-#include <cstdlib>
+#include <csignal>
 
 #include "console/console.hpp"
 
@@ -14,29 +14,44 @@ KeyEvent plain(uint8_t code) {
   return e;
 }
 
-KeyEvent extended(uint8_t scan, int vk = 0) {
+KeyEvent extended(uint8_t scan, int vk = 0, uint8_t prefix = 224) {
   KeyEvent e;
   e.vk = vk;
-  e.codes[0] = 224;
+  e.codes[0] = prefix;
   e.codes[1] = scan;
   e.ncodes = 2;
   return e;
 }
 
-// The final byte of an arrow or cursor-pad sequence, as its _getch scan code.
-bool final_key(char f, KeyEvent& e) {
+KeyEvent report(KeyEvent::Kind kind, int a = 0, int b = 0) {
+  KeyEvent e;
+  e.kind = kind;
+  e.arg[0] = a;
+  e.arg[1] = b;
+  return e;
+}
+
+// Modifier bits of the keyboard protocol (the field carries 1 + these bits).
+constexpr int kShift = 1, kCtrl = 4;
+// Caps Lock and Num Lock ride along in the field; they change no key.
+constexpr int kLocks = 64 | 128;
+
+// Arrows and the cursor pad by their final byte (CSI or SS3). Ctrl turns the arrows into the
+// console's Ctrl+arrow codes; the held state stays the arrow's.
+bool letter_key(char f, int mods, KeyEvent& e) {
+  bool ctrl = mods & kCtrl;
   switch (f) {
     case 'A':
-      e = extended(72, VK_UP);
+      e = extended(ctrl ? 141 : 72, VK_UP);
       return true;
     case 'B':
-      e = extended(80, VK_DOWN);
+      e = extended(ctrl ? 145 : 80, VK_DOWN);
       return true;
     case 'C':
-      e = extended(77, VK_RIGHT);
+      e = extended(ctrl ? 116 : 77, VK_RIGHT);
       return true;
     case 'D':
-      e = extended(75, VK_LEFT);
+      e = extended(ctrl ? 115 : 75, VK_LEFT);
       return true;
     case 'H':
       e = extended(71);
@@ -44,11 +59,24 @@ bool final_key(char f, KeyEvent& e) {
     case 'F':
       e = extended(79);
       return true;
+    case 'P':
+      e = extended(59, 0, 0);
+      return true;  // F1
+    case 'Q':
+      e = extended(60, 0, 0);
+      return true;  // F2
+    case 'S':
+      e = extended(62, 0, 0);
+      return true;  // F4
+    case 'Z':
+      e = extended(15, 0, 0);
+      return true;  // Shift+Tab
     default:
       return false;
   }
 }
 
+// CSI n ~ keys: the cursor pad and F1..F12 in the xterm and rxvt numbering.
 bool tilde_key(int n, KeyEvent& e) {
   switch (n) {
     case 1:
@@ -71,16 +99,171 @@ bool tilde_key(int n, KeyEvent& e) {
     case 6:
       e = extended(81);
       return true;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:  // F1..F5
+      e = extended(static_cast<uint8_t>(59 + n - 11), 0, 0);
+      return true;
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:  // F6..F10
+      e = extended(static_cast<uint8_t>(64 + n - 17), 0, 0);
+      return true;
+    case 23:
+      e = extended(133);
+      return true;  // F11
+    case 24:
+      e = extended(134);
+      return true;  // F12
     default:
       return false;
   }
+}
+
+// SS3 keys: arrows, cursor pad, F1..F4 and the keypad in application mode.
+bool ss3_key(char f, KeyEvent& e) {
+  if (f == 'R') {
+    e = extended(61, 0, 0);  // F3: no clash with the cursor report in this form
+    return true;
+  }
+  if (letter_key(f, 0, e)) return true;
+  if (f == 'M') {
+    e = plain(13);
+    return true;
+  }
+  if (f >= 'p' && f <= 'y') {
+    e = plain(static_cast<uint8_t>('0' + (f - 'p')));
+    return true;
+  }
+  static const char kPad[] = "j*k+l,m-n.o/X=";
+  for (const char* p = kPad; *p; p += 2) {
+    if (*p == f) {
+      e = plain(static_cast<uint8_t>(p[1]));
+      return true;
+    }
+  }
+  return false;
+}
+
+// A key of the keyboard protocol by its Unicode or private-use number.
+bool protocol_key(int key, int mods, KeyEvent& e) {
+  bool ctrl = mods & kCtrl;
+  if (ctrl && (key == 'c' || key == '\\' || key == 'z')) {
+    e = report(KeyEvent::Signal, key == 'c' ? SIGINT : key == 'z' ? SIGTSTP : SIGQUIT);
+    return true;
+  }
+  if (ctrl && key >= 'a' && key <= 'z') {
+    e = plain(static_cast<uint8_t>(key - 'a' + 1));
+    return true;
+  }
+  switch (key) {
+    case 27:
+      e = plain(27);
+      return true;
+    case 13:
+      e = plain(13);
+      return true;
+    case 9:
+      e = plain(9);
+      return true;
+    case 8:
+    case 127:
+      e = plain(8);
+      return true;
+    default:
+      break;
+  }
+  if (key >= 32 && key < 127) {
+    int c = key;
+    if ((mods & kShift) && c >= 'a' && c <= 'z') c -= 32;
+    e = plain(static_cast<uint8_t>(c));
+    return true;
+  }
+  // The keypad, reported apart from the main keys.
+  if (key >= 57399 && key <= 57408) {
+    e = plain(static_cast<uint8_t>('0' + key - 57399));
+    return true;
+  }
+  static const char kPadOps[] = "./*-+\r=,";  // KP_DECIMAL .. KP_SEPARATOR
+  if (key >= 57409 && key <= 57416) {
+    char c = kPadOps[key - 57409];
+    e = plain(static_cast<uint8_t>(c));
+    return true;
+  }
+  switch (key) {
+    case 57417:
+      return letter_key('D', mods, e);  // KP_LEFT
+    case 57418:
+      return letter_key('C', mods, e);  // KP_RIGHT
+    case 57419:
+      return letter_key('A', mods, e);  // KP_UP
+    case 57420:
+      return letter_key('B', mods, e);  // KP_DOWN
+    case 57421:
+      return tilde_key(5, e);  // KP_PAGE_UP
+    case 57422:
+      return tilde_key(6, e);  // KP_PAGE_DOWN
+    case 57423:
+      return tilde_key(1, e);  // KP_HOME
+    case 57424:
+      return tilde_key(4, e);  // KP_END
+    case 57425:
+      return tilde_key(2, e);  // KP_INSERT
+    case 57426:
+      return tilde_key(3, e);  // KP_DELETE
+    default:
+      break;
+  }
+  if (key >= 128 && key < 57344) {
+    e = plain('?');  // text without a code page of its own
+    return true;
+  }
+  return false;  // modifiers, media keys and the like type nothing
+}
+
+// Parameters of a CSI sequence: fields split by ';', sub-fields by ':'; -1 where empty.
+struct Params {
+  int v[4][3];
+  int n = 0;
+  Params() {
+    for (auto& f : v) f[0] = f[1] = f[2] = -1;
+  }
+  int get(int field, int sub, int dflt) const {
+    if (field >= n || v[field][sub] < 0) return dflt;
+    return v[field][sub];
+  }
+};
+
+Params parse_params(const std::string& s) {
+  Params p;
+  int field = 0, sub = 0;
+  p.n = s.empty() ? 0 : 1;
+  for (char c : s) {
+    if (c >= '0' && c <= '9') {
+      if (field < 4 && sub < 3) {
+        int& x = p.v[field][sub];
+        if (x < 0) x = 0;
+        if (x < 1000000) x = x * 10 + (c - '0');
+      }
+    } else if (c == ';') {
+      ++field;
+      sub = 0;
+      if (field < 4) p.n = field + 1;
+    } else if (c == ':') {
+      ++sub;
+    }
+  }
+  return p;
 }
 
 }  // namespace
 
 void KeyDecoder::feed(const char* data, size_t n, int64_t now_ms, std::vector<KeyEvent>& out) {
   if (n == 0) return;
-  if (buf_.empty()) since_ = now_ms;
   buf_.append(data, n);
   decode(false, out);
   if (!buf_.empty()) since_ = now_ms;
@@ -91,40 +274,99 @@ void KeyDecoder::flush(int64_t now_ms, bool at_eof, std::vector<KeyEvent>& out) 
   if (at_eof || now_ms >= deadline()) decode(true, out);
 }
 
+void KeyDecoder::csi(size_t i, size_t j, std::vector<KeyEvent>& out) {
+  std::string params = buf_.substr(i + 2, j - i - 2);
+  const char f = buf_[j];
+  char marker = 0;
+  if (!params.empty() && params[0] >= '<' && params[0] <= '?') {
+    marker = params[0];
+    params.erase(0, 1);
+  }
+  const Params p = parse_params(params);
+  if (marker == '?') {
+    if (f == 'c') out.push_back(report(KeyEvent::Attributes));
+    if (f == 'u') out.push_back(report(KeyEvent::KeyboardFlags, p.get(0, 0, 0)));
+    return;
+  }
+  if (marker) return;
+  if (f == 'R') {
+    // Always a cursor report: the probe asks on row 2, so it is never taken for Shift+F3.
+    if (p.n == 2) out.push_back(report(KeyEvent::CursorReport, p.get(0, 0, 1), p.get(1, 0, 1)));
+    return;
+  }
+  if (p.n == 0 && (f == 'I' || f == 'O')) {
+    out.push_back(report(f == 'I' ? KeyEvent::FocusIn : KeyEvent::FocusOut));
+    return;
+  }
+  const int mods = (p.get(1, 0, 1) - 1) & ~kLocks;
+  const int type = p.get(1, 1, 1);
+  KeyEvent e;
+  bool known = false;
+  if (f == 'u') {
+    known = protocol_key(p.get(0, 0, 0), mods, e);
+  } else if (f == '~') {
+    known = tilde_key(p.get(0, 0, 0), e);
+  } else {
+    known = letter_key(f, mods, e);
+  }
+  if (!known) return;
+  if (type == 2) e.type = KeyEvent::Repeat;
+  if (type == 3) {
+    e.type = KeyEvent::Release;
+    e.ncodes = 0;  // a release queues nothing
+    if (e.kind == KeyEvent::Signal) return;
+  }
+  out.push_back(e);
+}
+
 // Decodes as much of buf_ as forms whole keys. With `force`, an unfinished sequence is taken
 // as it stands: a lone ESC is the Escape key.
 void KeyDecoder::decode(bool force, std::vector<KeyEvent>& out) {
   size_t i = 0;
-  while (i < buf_.size()) {
+  const size_t size = buf_.size();
+  while (i < size) {
     const auto b = static_cast<unsigned char>(buf_[i]);
     if (b == 0x1B) {
       last_cr_ = false;
-      if (i + 1 >= buf_.size()) {
+      if (i + 1 >= size) {
         if (!force) break;
         out.push_back(plain(27));
         ++i;
         continue;
       }
       const char kind = buf_[i + 1];
-      if (kind != '[' && kind != 'O') {
-        out.push_back(plain(27));
+      if (kind == 'O') {
+        if (i + 2 >= size) {
+          if (!force) break;
+          out.push_back(plain(27));  // Escape, then an O typed quickly after it
+          out.push_back(plain('O'));
+          i += 2;
+          continue;
+        }
+        KeyEvent e;
+        if (ss3_key(buf_[i + 2], e)) out.push_back(e);
+        i += 3;
+        continue;
+      }
+      if (kind != '[') {
+        out.push_back(plain(27));  // Escape, and whatever follows is a key of its own
         ++i;
         continue;
       }
-      // CSI or SS3: parameters up to a final byte in 0x40..0x7E.
+      // CSI: parameter and intermediate bytes (0x20..0x3F), then a final byte (0x40..0x7E).
       size_t j = i + 2;
-      while (j < buf_.size() && !(buf_[j] >= 0x40 && buf_[j] <= 0x7E)) ++j;
-      if (j >= buf_.size()) {
+      while (j < size && buf_[j] >= 0x20 && buf_[j] <= 0x3F) ++j;
+      if (j >= size) {
         if (!force) break;
         out.push_back(plain(27));  // a cut-off sequence: keep the Escape, drop the rest
-        i = buf_.size();
+        i = size;
         continue;
       }
-      const std::string params = buf_.substr(i + 2, j - i - 2);
-      KeyEvent e;
-      bool known = final_key(buf_[j], e);
-      if (!known && buf_[j] == '~' && kind == '[') known = tilde_key(std::atoi(params.c_str()), e);
-      if (known) out.push_back(e);
+      if (buf_[j] < 0x40 || buf_[j] > 0x7E) {
+        i = j;  // broken by a control byte: drop what came before it
+        continue;
+      }
+      csi(i, j, out);
       i = j + 1;
       continue;
     }
@@ -142,17 +384,37 @@ void KeyDecoder::decode(bool force, std::vector<KeyEvent>& out) {
       continue;
     }
     if (b >= 0x80) {
-      // UTF-8 text: one key per character; without a code page of its own it reads as '?'.
-      int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-      if (i + static_cast<size_t>(len) > buf_.size() && !force) break;
+      // Text beyond ASCII: one key per character, read as '?' (the games take none). What
+      // matters is where the character ends, so its bytes never turn into keys of their own.
+      size_t len = 1;
+      if (gbk_) {
+        if (b >= 0x81 && b <= 0xFE) {
+          len = 2;
+          // GB18030's four-byte form has a digit as its second byte.
+          if (i + 1 < size && buf_[i + 1] >= '0' && buf_[i + 1] <= '9') len = 4;
+        }
+      } else {
+        len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        // A malformed sequence ends where its continuation bytes end.
+        for (size_t k = 1; k < len && i + k < size; ++k) {
+          if ((static_cast<unsigned char>(buf_[i + k]) & 0xC0) != 0x80) {
+            len = k;
+            break;
+          }
+        }
+      }
+      if (i + len > size) {
+        if (!force) break;
+        len = size - i;
+      }
       out.push_back(plain('?'));
-      i += static_cast<size_t>(len);
+      i += len;
       continue;
     }
     out.push_back(plain(b));
     ++i;
   }
-  buf_.erase(0, i < buf_.size() ? i : buf_.size());
+  buf_.erase(0, i < size ? i : size);
 }
 
 }  // namespace con

@@ -1,0 +1,147 @@
+#include "console/heldkeys.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "console/console.hpp"
+
+namespace {
+
+using con::HeldKeys;
+constexpr int kUp = con::VK_UP;
+
+// A keyboard held from `from` for `hold` ms, with auto-repeat after `delay`, every `interval`:
+// the presses a terminal without release events sends.
+std::vector<int64_t> held(int64_t from, int64_t hold, int64_t delay, int64_t interval) {
+  std::vector<int64_t> t{from};
+  for (int64_t r = from + delay; r < from + hold; r += interval) t.push_back(r);
+  return t;
+}
+
+// A game loop polling every `tick` ms from `from` to `to`, feeding the events as they come.
+// Returns how many times the key went from up to down (jumps of a latching game) and whether
+// it read as up at any poll between `gap_from` and `gap_to`.
+struct Polled {
+  int rises = 0;
+  bool up_between = false;
+};
+Polled poll(HeldKeys& h, const std::vector<int64_t>& events, int64_t from, int64_t to, int64_t tick,
+            int64_t gap_from = -1, int64_t gap_to = -1) {
+  Polled r;
+  size_t next = 0;
+  bool was = false;
+  for (int64_t now = from; now <= to; now += tick) {
+    while (next < events.size() && events[next] <= now) h.press(kUp, events[next++]);
+    bool d = h.down(kUp, now);
+    if (d && !was) ++r.rises;
+    if (!d && now >= gap_from && now <= gap_to) r.up_between = true;
+    was = d;
+  }
+  return r;
+}
+
+TEST(HeldKeys, HeldKeyReadsDownWithoutAGapAndJumpsOnce) {
+  for (int64_t delay : {250, 500, 660}) {
+    for (int64_t interval : {30, 40, 91}) {
+      HeldKeys h;
+      // Learn this keyboard first, as a player's first holds teach it.
+      poll(h, held(0, 2000, delay, interval), 0, 3000, 17);
+      auto ev = held(10000, 3000, delay, interval);
+      Polled r = poll(h, ev, 10000, 14000, 17, 10000, 12990);
+      EXPECT_EQ(r.rises, 1) << delay << "/" << interval;
+      EXPECT_FALSE(r.up_between) << delay << "/" << interval;
+      // Released: up within twice the interval plus the margin.
+      EXPECT_FALSE(h.down(kUp, ev.back() + 2 * interval + HeldKeys::kIntervalMarginMs + 1));
+      EXPECT_NEAR(h.delay_ms(), delay, 20);
+      EXPECT_NEAR(h.interval_ms(), interval, 5);
+    }
+  }
+}
+
+TEST(HeldKeys, WithDefaultsTheFirstHoldHasNoGapBeforeTheFirstRepeat) {
+  HeldKeys h;  // a keyboard at the X server's defaults, never seen before
+  Polled r = poll(h, held(0, 2000, 660, 40), 0, 1990, 10, 0, 1990);
+  EXPECT_EQ(r.rises, 1);
+  EXPECT_FALSE(r.up_between);
+}
+
+TEST(HeldKeys, TwoQuickTapsJumpTwiceAndATapEndsSoon) {
+  HeldKeys h;
+  poll(h, held(0, 1500, 500, 30), 0, 2000, 20);  // learns 500 / 30
+  Polled r = poll(h, {5000, 5150}, 5000, 6000, 20);
+  EXPECT_EQ(r.rises, 2);
+  // A single tap reads as down for the learned delay plus its margin, no longer.
+  HeldKeys g;
+  poll(g, held(0, 1500, 500, 30), 0, 2000, 20);
+  EXPECT_LE(g.delay_ms(), 540);
+  g.press(kUp, 8000);
+  EXPECT_TRUE(g.down(kUp, 8000 + g.delay_ms() + HeldKeys::kDelayMarginMs - 1));
+  EXPECT_FALSE(g.down(kUp, 8000 + g.delay_ms() + HeldKeys::kDelayMarginMs));
+  // A fresh tracker keeps a tap no longer than the default delay needs.
+  HeldKeys f;
+  f.press(kUp, 0);
+  EXPECT_FALSE(f.down(kUp, HeldKeys::kDefaultDelayMs + HeldKeys::kDelayMarginMs));
+}
+
+TEST(HeldKeys, AShortDelayIsLearnedAfterOneMistakenHold) {
+  // kbdrate's 250 ms delay is under the default's share: the first hold reads its first repeat
+  // as a second tap, the repeats that follow show it was not, and later holds are clean.
+  HeldKeys h;
+  Polled first = poll(h, held(0, 1000, 250, 30), 0, 1200, 17);
+  EXPECT_EQ(first.rises, 2);
+  EXPECT_NEAR(h.delay_ms(), 250, 1);
+  Polled later = poll(h, held(5000, 1000, 250, 30), 5000, 6200, 17);
+  EXPECT_EQ(later.rises, 1);
+}
+
+TEST(HeldKeys, ReleaseBetweenPollsIsNotLost) {
+  HeldKeys h;
+  h.press(kUp, 0);
+  EXPECT_TRUE(h.down(kUp, 10));
+  // The window ran out and a new press came before any poll saw the key up.
+  h.press(kUp, 5000);
+  EXPECT_FALSE(h.down(kUp, 5001));
+  EXPECT_TRUE(h.down(kUp, 5002));
+  // Other keys are not tracked.
+  h.press('w', 0);
+  EXPECT_FALSE(h.down('w', 1));
+}
+
+TEST(HeldKeys, ExactEventsUnderTheKeyboardProtocol) {
+  HeldKeys h;
+  h.set_exact(true);
+  h.press(kUp, 0);
+  EXPECT_TRUE(h.down(kUp, 5000));  // no window: held until released
+  h.repeat(kUp, 5100);
+  h.release(kUp, 5200);
+  EXPECT_FALSE(h.down(kUp, 5201));
+  // A tap between two polls is seen once.
+  h.press(kUp, 6000);
+  h.release(kUp, 6010);
+  EXPECT_TRUE(h.down(kUp, 6020));
+  EXPECT_FALSE(h.down(kUp, 6030));
+  // Released and pressed again between polls: one poll reads up, so the press counts again.
+  h.press(kUp, 7000);
+  EXPECT_TRUE(h.down(kUp, 7001));
+  h.release(kUp, 7002);
+  h.press(kUp, 7003);
+  EXPECT_FALSE(h.down(kUp, 7004));
+  EXPECT_TRUE(h.down(kUp, 7005));
+  // Focus lost: everything up, also a key whose release will never come.
+  h.clear();
+  EXPECT_FALSE(h.down(kUp, 7006));
+  h.press(con::VK_LEFT, 8000);
+  h.clear();
+  EXPECT_FALSE(h.down(con::VK_LEFT, 8001));
+}
+
+TEST(HeldKeys, FocusLostClearsInferredKeysToo) {
+  HeldKeys h;
+  h.press(con::VK_RIGHT, 0);
+  EXPECT_TRUE(h.down(con::VK_RIGHT, 1));
+  h.clear();
+  EXPECT_FALSE(h.down(con::VK_RIGHT, 2));
+}
+
+}  // namespace

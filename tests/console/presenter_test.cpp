@@ -1,0 +1,314 @@
+#include "console/presenter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using con::Cell;
+using con::Half;
+using con::Presenter;
+using con::Screen;
+
+// Just enough of a VT terminal to replay what the presenter writes: CUP, CUF, SGR, ED, ECH,
+// DECTCEM, CR, LF and text, with autowrap off and background colour erase.
+struct Vt {
+  struct VCell {
+    char32_t ch = U'.';  // never written: not what any model cell holds
+    int fg = -1, bg = -1;
+  };
+  int w, h;
+  bool amb_wide;
+  std::vector<VCell> cells;
+  int x = 0, y = 0, fg = 39, bg = 49;
+  bool cursor = true;
+
+  Vt(int cols, int rows, bool wide) : w(cols), h(rows), amb_wide(wide), cells(cols * rows) {}
+  VCell& at(int cx, int cy) { return cells[static_cast<size_t>(cy * w + cx)]; }
+
+  void put(char32_t c, int width) {
+    if (x >= w) x = w - 1;
+    at(x, y) = {c, fg, bg};
+    if (width == 2 && x + 1 < w) at(x + 1, y) = {0, fg, bg};
+    x = std::min(x + width, w - 1);  // autowrap off: the cursor stops at the last column
+  }
+
+  void run(const std::string& b) {
+    size_t i = 0;
+    while (i < b.size()) {
+      unsigned char c = static_cast<unsigned char>(b[i]);
+      if (c == 0x1b) {
+        ASSERT_LT(i + 1, b.size());
+        ASSERT_EQ(b[i + 1], '[');
+        size_t j = i + 2;
+        while (j < b.size() && (b[j] < 0x40 || b[j] > 0x7e)) ++j;
+        ASSERT_LT(j, b.size());
+        std::string p = b.substr(i + 2, j - i - 2);
+        csi(p, b[j]);
+        i = j + 1;
+      } else if (c == '\r') {
+        x = 0;
+        ++i;
+      } else if (c == '\n') {
+        ASSERT_LT(y, h - 1) << "a line feed at the bottom would scroll";
+        ++y;
+        ++i;
+      } else {
+        char32_t g = con::decode_utf8(b, i);
+        put(g, g < 0x80 ? 1 : con::always_wide(g) || amb_wide ? 2 : 1);
+      }
+    }
+  }
+
+  void csi(const std::string& p, char f) {
+    std::vector<int> a;
+    if (!p.empty() && p[0] == '?') {
+      if (p == "?25") cursor = f == 'h';
+      return;
+    }
+    size_t s = 0;
+    while (s <= p.size()) {
+      size_t e = p.find(';', s);
+      if (e == std::string::npos) e = p.size();
+      a.push_back(e > s ? std::atoi(p.substr(s, e - s).c_str()) : 0);
+      s = e + 1;
+    }
+    auto arg = [&](size_t k, int d) { return k < a.size() && a[k] > 0 ? a[k] : d; };
+    switch (f) {
+      case 'H':
+        y = arg(0, 1) - 1;
+        x = arg(1, 1) - 1;
+        break;
+      case 'C':
+        x += arg(0, 1);
+        break;
+      case 'm':
+        for (int v : a) {
+          if ((v >= 30 && v <= 37) || (v >= 90 && v <= 97)) fg = v;
+          if ((v >= 40 && v <= 47) || (v >= 100 && v <= 107)) bg = v;
+          if (v == 0) fg = 39, bg = 49;
+        }
+        break;
+      case 'J':
+        for (VCell& c : cells) c = {U' ', fg, bg};
+        break;
+      case 'X':
+        for (int k = 0; k < arg(0, 1) && x + k < w; ++k) at(x + k, y) = {U' ', fg, bg};
+        break;
+      default:
+        ADD_FAILURE() << "unexpected CSI " << p << f;
+    }
+  }
+};
+
+int sgr_fg(uint8_t a) {
+  int n = a & 15, i = ((n & 1) << 2) | (n & 2) | ((n & 4) >> 2);
+  return (n & 8 ? 90 : 30) + i;
+}
+int sgr_bg(uint8_t a) {
+  int n = a >> 4, i = ((n & 1) << 2) | (n & 2) | ((n & 4) >> 2);
+  return (n & 8 ? 100 : 40) + i;
+}
+
+// Every visible model cell is on the VT with its glyph and colours; a glyph drawn one column
+// wide is followed by a blank.
+void expect_shows(Vt& vt, const Screen& s, int rows) {
+  for (int y = 0; y < std::min(rows, s.height()); ++y) {
+    for (int x = 0; x < std::min(vt.w, s.width()); ++x) {
+      const Cell& c = s.at(x, y);
+      Vt::VCell& v = vt.at(x, y);
+      if (c.half == Half::Trail) {
+        char32_t lead = s.at(x - 1, y).ch;
+        bool wide = con::always_wide(lead) || vt.amb_wide;
+        EXPECT_EQ(v.ch, wide ? 0u : static_cast<char32_t>(U' ')) << x << "," << y;
+      } else if (c.half == Half::Lead && x + 1 >= vt.w) {
+        EXPECT_EQ(v.ch, U' ') << x << "," << y;
+      } else {
+        ASSERT_EQ(v.ch, c.ch) << x << "," << y;
+      }
+      ASSERT_EQ(v.fg, sgr_fg(c.attr)) << x << "," << y;
+      ASSERT_EQ(v.bg, sgr_bg(c.attr)) << x << "," << y;
+    }
+  }
+}
+
+// Scribbles on the model the way the games do: positions, colours, text with CJK and
+// ambiguous glyphs, blanks, now and then "cls" or "color".
+void scribble(Screen& s, std::mt19937& rng) {
+  static const char* kTexts[] = {"*",   "贪吃蛇",     "●", "━━━━",     "  ", "Score: 12",
+                                 "█■★", "          ", "x", "【跑酷】", "→",  "═║"};
+  int n = static_cast<int>(rng() % 30);
+  for (int k = 0; k < n; ++k) {
+    s.move_to(static_cast<int>(rng() % static_cast<unsigned>(s.width())),
+              static_cast<int>(rng() % static_cast<unsigned>(s.height())));
+    s.set_attr(static_cast<uint8_t>(rng() % 256));
+    s.write(kTexts[rng() % (sizeof kTexts / sizeof kTexts[0])]);
+  }
+  unsigned r = rng() % 20;
+  if (r == 0) s.clear();
+  if (r == 1) s.recolor(static_cast<uint8_t>(rng() % 256));
+  s.set_cursor_visible(rng() % 4 != 0);
+}
+
+TEST(Presenter, FramesReproduceTheModelOnATerminal) {
+  for (bool wide : {false, true}) {
+    std::mt19937 rng(wide ? 7 : 3);
+    Screen s(120, 30);
+    Presenter p;
+    p.set_size(120, 40);
+    p.set_ambiguous_wide(wide);
+    Vt vt(120, 40, wide);
+    for (int frame = 0; frame < 200; ++frame) {
+      scribble(s, rng);
+      std::string out;
+      p.frame(s, out);
+      vt.run(out);
+      expect_shows(vt, s, 30);
+      if (HasFatalFailure()) return;
+      ASSERT_EQ(vt.cursor, s.cursor_visible()) << frame << " " << testing::PrintToString(out);
+      if (s.cursor_visible()) {
+        EXPECT_EQ(vt.x, s.cursor_x());
+        EXPECT_EQ(vt.y, s.cursor_y());
+      }
+      // Below and right of the model the terminal shows the last "color" background.
+      EXPECT_EQ(vt.at(119, 35).bg, sgr_bg(s.fill_attr()));
+    }
+  }
+}
+
+TEST(Presenter, OnlyChangesAreWrittenAndAClsWithIdenticalRedrawWritesAlmostNothing) {
+  Screen s(120, 30);
+  Presenter p;
+  p.set_size(120, 40);
+  auto draw = [&] {
+    s.recolor(0x30);
+    for (int x = 2; x <= 117; ++x) {
+      s.move_to(x, 2);
+      s.write("*");
+    }
+    s.move_to(5, 3);
+    s.write("1.贪吃蛇  2.跑酷  3.狼人杀");
+    s.move_to(5, 5);
+  };
+  draw();
+  std::string out;
+  p.frame(s, out);
+  EXPECT_GT(out.size(), 116u);
+  out.clear();
+  p.frame(s, out);
+  EXPECT_EQ(out, "");  // nothing changed, nothing written
+  s.clear();
+  draw();
+  p.frame(s, out);
+  EXPECT_LT(out.size(), 100u) << out;
+  // One changed cell: a cursor move, the glyph, the cursor back.
+  s.move_to(40, 10);
+  s.write("@");
+  s.move_to(5, 5);
+  out.clear();
+  p.frame(s, out);
+  EXPECT_EQ(out, "\x1b[11;41H@\x1b[6;6H");
+}
+
+TEST(Presenter, ColoursAreTheSixteenAnsiColoursAlwaysExplicit) {
+  Screen s(10, 2);
+  Presenter p;
+  p.set_size(10, 2);
+  std::string out;
+  p.frame(s, out);
+  EXPECT_EQ(out.rfind("\x1b[37;40m\x1b[2J", 0), 0u) << out;  // 0x07: white on black
+  const struct {
+    uint8_t attr;
+    int fg, bg;
+  } cases[] = {{0x1F, 97, 44}, {0x4C, 91, 41}, {0x30, 30, 46}, {0x80, 30, 100},
+               {0x0E, 93, 40}, {0x65, 35, 43}, {0x00, 30, 40}, {0x9A, 92, 104}};
+  Vt vt(10, 2, false);
+  vt.run(out);
+  for (const auto& c : cases) {
+    s.move_to(0, 0);
+    s.set_attr(c.attr);
+    s.write("a");
+    out.clear();
+    p.frame(s, out);
+    vt.run(out);
+    EXPECT_EQ(vt.at(0, 0).fg, c.fg) << int(c.attr);
+    EXPECT_EQ(vt.at(0, 0).bg, c.bg) << int(c.attr);
+    // Never the terminal's default colours.
+    EXPECT_EQ(out.find("39"), std::string::npos) << out;
+    EXPECT_EQ(out.find("49"), std::string::npos) << out;
+    EXPECT_EQ(out.find("[0m"), std::string::npos) << out;
+  }
+}
+
+TEST(Presenter, AmbiguousGlyphsArePaddedOnlyWhereTheTerminalDrawsThemNarrow) {
+  Screen s(20, 1);
+  s.write("●贪");
+  std::string narrow, wide;
+  Presenter a, b;
+  a.set_size(20, 1);
+  b.set_size(20, 1);
+  b.set_ambiguous_wide(true);
+  a.frame(s, narrow);
+  b.frame(s, wide);
+  EXPECT_NE(narrow.find("● 贪"), std::string::npos);
+  EXPECT_NE(wide.find("●贪"), std::string::npos);
+  // Changing the probe's answer redraws everything.
+  std::string again;
+  a.set_ambiguous_wide(true);
+  a.frame(s, again);
+  EXPECT_NE(again.find("\x1b[2J"), std::string::npos);
+}
+
+TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
+  Screen s(120, 30);
+  s.move_to(78, 0);
+  s.write("贪吃");  // the lead of 吃 is cut by the 81st column
+  s.move_to(0, 29);
+  s.write("bottom");
+  Presenter p;
+  p.set_size(81, 24);
+  Vt vt(81, 24, false);
+  std::string out;
+  p.frame(s, out);
+  vt.run(out);
+  expect_shows(vt, s, 23);
+  std::string last;
+  for (int x = 0; x < 81; ++x) con::append_utf8(last, vt.at(x, 23).ch);
+  EXPECT_EQ(last.rfind(" Terminal too small: 120x30 needed, this one is 81x24.", 0), 0u) << last;
+  EXPECT_EQ(vt.at(80, 0).ch, U' ');
+  EXPECT_FALSE(vt.cursor);  // (0..5, 29) is not on this terminal
+  // Grown big enough: a full redraw, no notice.
+  p.set_size(120, 40);
+  Vt big(120, 40, false);
+  out.clear();
+  p.frame(s, out);
+  big.run(out);
+  expect_shows(big, s, 30);
+  EXPECT_EQ(out.find("too small"), std::string::npos);
+}
+
+TEST(Presenter, GbkOutputUnderAGbLocale) {
+  con::Encoder e;
+  ASSERT_TRUE(e.set_charset("GBK"));
+  std::string out;
+  EXPECT_TRUE(e.put(U'贪', out));
+  EXPECT_TRUE(e.put(U'●', out));
+  EXPECT_EQ(out, "\xcc\xb0\xa1\xf1");
+  EXPECT_FALSE(e.put(U'😀', out));
+  Screen s(6, 1);
+  s.write("😀贪");
+  Presenter p(&e);
+  p.set_size(6, 1);
+  out.clear();
+  p.frame(s, out);
+  // A glyph the charset lacks is a '?' and a blank, so the rest stays in place.
+  EXPECT_NE(out.find("? \xcc\xb0"), std::string::npos) << out;
+  EXPECT_FALSE(e.set_charset("NO-SUCH-CHARSET"));
+  EXPECT_TRUE(e.utf8());
+}
+
+}  // namespace
