@@ -1,18 +1,21 @@
 // The key decoder fed arbitrary bytes, in arbitrary pieces, at arbitrary (rising) times.
 //
-// Input: a list of operations. A byte op < 0xC0 feeds the next (op & 0x3F) + 1 bytes after a
+// Input: a byte whose low bits turn on the keyboard protocol and GBK text, then a list of
+// operations. A byte op < 0xC0 feeds the next (op & 0x3F) + 1 bytes after a
 // pause of one more byte's worth of milliseconds; a byte >= 0xC0 flushes after (op & 0x3F) * 4
 // ms. A second decoder gets every piece cut again into smaller pieces at the same moment.
 //
 // Checked, as the decoder's contract (whatever sequences it learns):
 //  - every event carries valid _getch codes: one ordinary code (never a bare 0 or 224
 //    prefix), or a 0/224 prefix and a scan code; an arrow's virtual key matches its scan code;
-//    a release queues nothing;
+//    releases and reports queue nothing; a signal key names SIGINT, SIGQUIT or SIGTSTP;
 //  - no more keys come out than bytes went in;
 //  - how bytes are cut into reads does not change the keys;
 //  - nothing stays held back past its deadline, nor at the end of input;
-//  - for text without escape sequences, the printable ASCII comes out as typed, even next to
-//    bytes that are no UTF-8 (a pipe may carry any code page).
+//  - for text without escape sequences, every Enter comes out, and (UTF-8 text) the printable
+//    ASCII comes out as typed, even next to bytes that are no UTF-8 (a pipe may carry any code
+//    page).
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,18 +27,21 @@ namespace {
 
 using con::KeyEvent;
 
-int scan_of_vk(int vk) {
+// An arrow's scan codes, plain and with Ctrl.
+bool arrow_scan(int vk, int scan, bool& is_arrow) {
+  is_arrow = true;
   switch (vk) {
     case con::VK_UP:
-      return 72;
+      return scan == 72 || scan == 141;
     case con::VK_DOWN:
-      return 80;
+      return scan == 80 || scan == 145;
     case con::VK_LEFT:
-      return 75;
+      return scan == 75 || scan == 115;
     case con::VK_RIGHT:
-      return 77;
+      return scan == 77 || scan == 116;
     default:
-      return -1;
+      is_arrow = false;
+      return true;
   }
 }
 
@@ -45,6 +51,10 @@ void check_event(const KeyEvent& e) {
   FUZZ_CHECK(e.ncodes <= 2, "%d codes in one event", e.ncodes);
   FUZZ_CHECK(e.vk >= 0 && e.vk <= 0xFF, "virtual key %d", e.vk);
   if (e.type == KeyEvent::Release) FUZZ_CHECK(e.ncodes == 0, "a release queues %d codes", e.ncodes);
+  if (e.kind != KeyEvent::Key) FUZZ_CHECK(e.ncodes == 0, "a report queues %d codes", e.ncodes);
+  if (e.kind == KeyEvent::Signal)
+    FUZZ_CHECK(e.arg[0] == SIGINT || e.arg[0] == SIGQUIT || e.arg[0] == SIGTSTP, "signal key %d",
+               e.arg[0]);
   if (e.ncodes == 1)
     FUZZ_CHECK(e.codes[0] != 0 && e.codes[0] != 224,
                "a lone prefix code %d: the next key would be taken for its scan code", e.codes[0]);
@@ -52,10 +62,11 @@ void check_event(const KeyEvent& e) {
     FUZZ_CHECK(e.codes[0] == 0 || e.codes[0] == 224, "extended key with prefix %d", e.codes[0]);
     FUZZ_CHECK(e.codes[1] != 0 && e.codes[1] != 224, "extended key with scan code %d", e.codes[1]);
   }
-  int scan = scan_of_vk(e.vk);
-  if (scan >= 0 && e.ncodes > 0)
-    FUZZ_CHECK(e.ncodes == 2 && e.codes[1] == scan, "vk %d queued as %d codes, scan %d", e.vk,
-               e.ncodes, e.codes[1]);
+  bool is_arrow;
+  if (e.ncodes > 0)
+    FUZZ_CHECK(
+        arrow_scan(e.vk, e.ncodes == 2 ? e.codes[1] : -1, is_arrow) && (!is_arrow || e.ncodes == 2),
+        "vk %d queued as %d codes, scan %d", e.vk, e.ncodes, e.codes[1]);
 }
 
 bool same(const KeyEvent& a, const KeyEvent& b) {
@@ -78,12 +89,18 @@ bool plain_printable(int c) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
   if (size > fuzz::kMaxInput) size = fuzz::kMaxInput;
   con::KeyDecoder whole, cut;
+  const bool gbk = data[0] & 2;
+  whole.set_protocol(data[0] & 1);
+  cut.set_protocol(data[0] & 1);
+  whole.set_gbk(gbk);
+  cut.set_gbk(gbk);
   std::vector<KeyEvent> out_whole, out_cut;
   std::string fed;
   int64_t now = 1000;
-  size_t i = 0;
+  size_t i = 1;
   while (i < size) {
     const uint8_t op = data[i++];
     if (op >= 0xC0) {
@@ -123,15 +140,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(keys <= fed.size(), "%zu keys from %zu bytes", keys, fed.size());
 
-  // Escape sequences (ESC, or the 8-bit CSI and SS3) may hold printable bytes; everything else
-  // that is printable ASCII is a key of its own, whatever broken UTF-8 stands around it.
+  // Escape sequences (ESC, or the 8-bit CSI and SS3) may hold any bytes; elsewhere an Enter
+  // is a key of its own whatever stands around it, and so is printable ASCII in UTF-8 text
+  // (in GBK it can be the second byte of a character).
   if (fed.find_first_of("\x1b\x9b\x8f") == std::string::npos) {
-    std::string typed, got;
-    for (char c : fed)
-      if (plain_printable(static_cast<unsigned char>(c))) typed += c;
-    for (const KeyEvent& e : out_whole)
-      if (e.ncodes == 1 && plain_printable(e.codes[0])) got += static_cast<char>(e.codes[0]);
-    FUZZ_CHECK(typed == got, "typed \"%s\", decoded \"%s\"", typed.c_str(), got.c_str());
+    size_t enters = 0, got_enters = 0;
+    for (size_t k = 0; k < fed.size(); ++k)
+      enters += fed[k] == '\r' || (fed[k] == '\n' && (k == 0 || fed[k - 1] != '\r'));
+    for (const KeyEvent& e : out_whole) got_enters += e.ncodes == 1 && e.codes[0] == 13;
+    FUZZ_CHECK(enters == got_enters, "%zu Enters typed, %zu decoded", enters, got_enters);
+    if (!gbk) {
+      std::string typed, got;
+      for (char c : fed)
+        if (plain_printable(static_cast<unsigned char>(c))) typed += c;
+      for (const KeyEvent& e : out_whole)
+        if (e.ncodes == 1 && plain_printable(e.codes[0])) got += static_cast<char>(e.codes[0]);
+      FUZZ_CHECK(typed == got, "typed \"%s\", decoded \"%s\"", typed.c_str(), got.c_str());
+    }
   }
   return 0;
 }
