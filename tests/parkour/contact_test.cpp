@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "parkour/harness.hpp"
+
+using namespace parkour;
+using namespace parkour_test;
+
+namespace {
+
+// A fresh monster on the player every tick while Killb counts down as the loop lowers it;
+// returns the ticks on which one of them hurt.
+std::vector<int> hurting_ticks(int ticks) {
+  std::vector<int> out;
+  for (int t = 0; t < ticks; ++t) {
+    if (Killb > 0) Killb -= 1;
+    empty_table();
+    add(1, X, Y);
+    float before = Blo;
+    Pan(1, X, Y, 0);
+    if (Blo < before) out.push_back(t);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(ParkourContact, ProtectionWindowAfterAHit) {
+  with_console([] {
+    stand();
+    Ren = 2;
+    Blo = 1000;
+    EXPECT_EQ(hurting_ticks(14), (std::vector<int>{0, 6, 12}));
+    EXPECT_EQ(Killb, 20 - 1);
+    EXPECT_EQ(Kill, 1);
+    Ren = 1;  // talent 1: the whole countdown
+    Killb = 0;
+    EXPECT_EQ(hurting_ticks(45), (std::vector<int>{0, 20, 40}));
+  });
+}
+
+TEST(ParkourContact, AMonsterHurtsOnlyOnce) {
+  with_console([] {
+    stand();
+    Ren = 2;
+    empty_table();
+    Obj& m = add(1, 18, 6.25f);
+    Pan(1, 18, 6.25f, 0);
+    EXPECT_FLOAT_EQ(Blo, 85);
+    EXPECT_TRUE(m.hit);
+    EXPECT_EQ(m.alive, 1);
+    Killb = 0;
+    Pan(1, 18, 6.25f, 0);
+    EXPECT_FLOAT_EQ(Blo, 85);
+    // ... but the wind still sweeps it away.
+    Wind = 30, Exp = 0;
+    Pan(1, 18, 6.25f, 0);
+    EXPECT_EQ(m.alive, 0);
+    EXPECT_EQ(Exp, 2);
+  });
+}
+
+TEST(ParkourContact, WindAndThunderSweepInsteadOfHurting) {
+  with_console([] {
+    stand();
+    Killb = 20;  // protection does not hold the sweep back
+    Exp = 0;
+    Thun = 50;
+    empty_table();
+    add(6, 18, 8.5f);  // within 2.5 of (18, 6.25)
+    add(101, 19, 7);   // boss text: destroyed, no experience
+    add(2, 18, 8.8f);  // just out of reach
+    Pan(6, 18, 8.5f, 0);
+    Pan(1, 19, 7, 1);
+    Pan(2, 18, 8.8f, 2);
+    EXPECT_EQ(B[0].alive, 0);
+    EXPECT_EQ(B[1].alive, 0);
+    EXPECT_EQ(B[2].alive, 1);
+    EXPECT_EQ(Exp, 2);
+    EXPECT_FLOAT_EQ(Blo, 100);
+  });
+}
+
+TEST(ParkourContact, DamageByTypeInTheBoxOfModeOne) {
+  with_console([] {
+    struct Case {
+      int type;
+      float loss;
+      int ice, drug, alive;
+    };
+    for (Case c : {Case{13, 10, 0, 0, 0}, Case{14, 15, 100, 0, 0}, Case{15, 20, 0, 0, 0},
+                   Case{16, 10, 0, 0, 0}, Case{17, 5, 0, 100, 0}, Case{300, 25, 0, 0, 1},
+                   Case{1, 15, 0, 0, 1}}) {
+      stand();
+      Ice = 0, Drug = 0, Killb = 0;
+      empty_table();
+      add(c.type, 18.4f, 7.2f);  // inside the box of (18, 6.25): 0.4 rows, 0.95 columns
+      Pan(1, 18.4f, 7.2f, 0);
+      EXPECT_FLOAT_EQ(Blo, 100 - c.loss) << c.type;
+      EXPECT_EQ(Ice, c.ice) << c.type;
+      EXPECT_EQ(Drug, c.drug) << c.type;
+      EXPECT_EQ(B[0].alive, c.alive) << c.type;
+      EXPECT_EQ(Killb, 20) << c.type;
+    }
+    // Just outside the box: half a row between two body points.
+    stand();
+    Killb = 0;
+    empty_table();
+    add(1, 18.5f, 6.25f);
+    Pan(1, 18.5f, 6.25f, 0);
+    EXPECT_FLOAT_EQ(Blo, 100);
+  });
+}
+
+TEST(ParkourContact, SpinnersStayFlyersDie) {
+  with_console([] {
+    stand();
+    Killb = 0;
+    empty_table();
+    add(2, 19, 7);
+    Pan(2, 19, 7, 0);  // 1.25 from (19, 5.75)
+    EXPECT_FLOAT_EQ(Blo, 80);
+    EXPECT_EQ(B[0].alive, 1);
+    Killb = 0;
+    add(8, 18, 7.5f);
+    add(1, 10, 25);
+    bl = 1;
+    Pan(6, 18, 7.5f, 1);
+    EXPECT_FLOAT_EQ(Blo, 65);
+    EXPECT_EQ(B[1].alive, 0);
+    EXPECT_EQ(bl, 2);
+  });
+}
+
+TEST(ParkourContact, BeamReachesEightColumnsLeftOfItsHead) {
+  with_console([] {
+    stand(10);
+    empty_table();
+    Obj& beam = add(4, 18, 18);
+    Pan(4, 18, 18, 0);  // the head 8 columns right of the player
+    EXPECT_FLOAT_EQ(Blo, 75);
+    EXPECT_FLOAT_EQ(Y, 9.5f);
+    EXPECT_FLOAT_EQ(Vy, -1);
+    EXPECT_EQ(beam.alive, 1);
+
+    stand(10);
+    empty_table();
+    add(4, 18, 9);  // the head 1 column left of the player
+    Pan(4, 18, 9, 0);
+    EXPECT_FLOAT_EQ(Blo, 100);
+
+    stand(10);
+    empty_table();
+    add(4, 19.2f, 12);  // a row off: the lower body point is within reach
+    Pan(4, 19.2f, 12, 0);
+    EXPECT_FLOAT_EQ(Blo, 75);
+
+    stand(10);
+    Wind = 10, Exp = 0;
+    empty_table();
+    add(4, 19.4f, 17);  // swept along its whole length, 1.4 rows off
+    Pan(4, 19.4f, 17, 0);
+    EXPECT_EQ(B[0].alive, 0);
+    EXPECT_EQ(Exp, 2);
+    Wind = 0;
+  });
+}
+
+TEST(ParkourContact, GoodsFromTwoAndAHalfCoinsFromOneAndAHalf) {
+  with_console([] {
+    stand(10);
+    empty_table();
+    add(-8, 18, 12.4f);  // healing, 2.4 away
+    add(-8, 18, 12.5f);  // 2.5 away: not yet
+    add(-10, 18, 11.4f);
+    add(-11, 18, 11.5f);
+    Blo = 50, Exp = 0;
+    for (int i = 0; i < 4; ++i) Pan(i < 2 ? -2 : -1, B[i].row, B[i].col, i);
+    EXPECT_EQ(B[0].alive, 0);
+    EXPECT_EQ(B[1].alive, 1);
+    EXPECT_EQ(B[2].alive, 0);
+    EXPECT_EQ(B[3].alive, 1);
+    EXPECT_FLOAT_EQ(Blo, 70);
+    EXPECT_EQ(Exp, 2);
+    EXPECT_EQ(bl, 1);  // the picked record at the front was passed at once
+  });
+}
+
+TEST(ParkourContact, EffectsOfTheGoods) {
+  with_console([] {
+    stand();
+    Ice = 50, Drug = 50, Exp = 295, Blo = 95;
+    empty_table();
+    for (int t : {-2, -3, -4, -7, -8, -9}) add(t, 18, 6.25f);
+    for (int i = 0; i <= br; ++i) Pan(-2, 18, 6.25f, i);
+    EXPECT_EQ(Biao, 5);
+    EXPECT_EQ(Fire, 300);
+    EXPECT_EQ(Fir, 3);
+    EXPECT_EQ(Water, 200);
+    EXPECT_EQ(Magne, 300);
+    EXPECT_EQ(Ice, 0);
+    EXPECT_EQ(Drug, 0);
+    EXPECT_FLOAT_EQ(Blo, 100);  // healing stops at the maximum
+    EXPECT_EQ(Exp, 300);        // so does experience
+
+    // The wind ball blows the player home-ward to the right edge, and down from a jump.
+    Up = 1, Exp = 0;
+    empty_table();
+    add(-5, 18, 6.25f);
+    Pan(-2, 18, 6.25f, 0);
+    EXPECT_EQ(Wind, 70);
+    EXPECT_FLOAT_EQ(Ding, 28.25f);
+    EXPECT_FLOAT_EQ(Vy, 5);
+    EXPECT_FLOAT_EQ(Vx, -5);
+    EXPECT_EQ(Exp, 2);  // with the wind up, the ball is swept as it is taken
+  });
+}
+
+TEST(ParkourContact, ThunderBallFlashesTheConsole) {
+  with_console([] {
+    stand();
+    empty_table();
+    add(-6, 18, 6.25f);
+    Pan(-2, 18, 6.25f, 0);
+    EXPECT_EQ(Thun, 200);
+    EXPECT_EQ(con::screen().fill_attr(), 0x0F);
+  });
+}

@@ -1,0 +1,113 @@
+// Helpers for the parkour tests: a console for calling the routines directly, and the whole
+// game run headless with a callback after every tick.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "console/console.hpp"
+#include "console/headless.hpp"
+#include "console/session.hpp"
+#include "parkour/parkour.hpp"
+#include "parkour/world.hpp"
+
+namespace parkour_test {
+
+// Runs `body` with a fresh world and a headless console of the game's size.
+inline void with_console(const std::function<void()>& body) {
+  parkour::reset();
+  con::Headless h;
+  con::run_headless(h, [&] {
+    con::system("mode con cols=60 lines=37");
+    body();
+    return 0;
+  });
+}
+
+// An empty table, as after a wave (re)start.
+inline void empty_table() {
+  parkour::clear_table();
+}
+
+// Appends a live record.
+inline parkour::Obj& add(int type, float row, float col, float vrow = 0, float vcol = 0) {
+  parkour::Obj* r = parkour::new_record();
+  r->type = type;
+  r->row = row;
+  r->col = col;
+  r->vrow = vrow;
+  r->vcol = vcol;
+  r->alive = 1;
+  return *r;
+}
+
+// The player standing on the upper level, at home, nothing running.
+inline void stand(float y = 6.25f) {
+  using namespace parkour;
+  X = 18, Y = y, Vx = 0, Vy = 0, Up = 0, Down = 0, Upt = 0;
+  Ding = 6.25f;
+  Blomax = 100, Blo = 100, Expmax = 300, Lv = 1, Ren = 1;
+  Killb = 0, Kill = 0;
+}
+
+// Keeps the field quiet for tests of the loop itself: no goods (the generator's pending draw
+// set to one that matches nothing), whatever came this tick dead before it can act, and with
+// `immortal` the player at full health.
+inline void calm(bool immortal = true) {
+  using namespace parkour;
+  Gd[1] = 10086;
+  for (int i = bl; i <= br; ++i) B[i].alive = 0;
+  if (immortal) Blo = static_cast<float>(Blomax);
+}
+
+inline char32_t glyph(int x, int y) {
+  return con::screen().at(x, y).ch;
+}
+inline uint8_t attr(int x, int y) {
+  return con::screen().at(x, y).attr;
+}
+inline std::string text(int x, int y, int len) {
+  return con::screen().text_at(x, y, len);
+}
+
+// Plays the game from its entry. `frame` runs after every tick's frame delay, when the tick's
+// work is done but for the end-of-wave test; it may change the world, hold keys for the next
+// tick (keys are polled at the clock's current time) or end the run by throwing con::Exit.
+// A pause or a flash inside a tick makes the call come at that sleep instead.
+struct Game {
+  con::Headless h;
+  std::function<void(con::Headless&)> frame;
+  // Runs at every sleep, before `frame`: flashes, screens between waves.
+  std::function<void(con::Headless&)> sleep;
+  // Runs when the game waits for a key; by default it declines the talent screen with "n".
+  std::function<void(con::Headless&)> wait = [](con::Headless& hh) { hh.key('n', hh.now()); };
+  int last_t = 0;
+  bool returned = false;
+
+  int run() {
+    parkour::reset();
+    // A whole game takes under ten minutes of virtual time: a run that goes on is stuck.
+    if (!h.stop_at_ms) h.stop_at_ms = 30 * 60 * 1000;
+    h.on_sleep = [this](con::Headless& hh) {
+      if (sleep) sleep(hh);
+      if (parkour::T >= 1 && parkour::T != last_t) {
+        last_t = parkour::T;
+        if (frame) frame(hh);
+      }
+    };
+    h.on_wait = [this](con::Headless& hh) {
+      if (wait) wait(hh);
+    };
+    return con::run_headless(h, [this] {
+      parkour::play();
+      returned = true;
+      return 0;
+    });
+  }
+
+  // Holds a key during the next tick's polls.
+  void hold_next(int vk) { h.hold(vk, h.now(), h.now() + 1, false); }
+};
+
+}  // namespace parkour_test
