@@ -132,8 +132,8 @@ if [ $parkour = yes ]; then
   # and its ground line is where it was.
   enter parkour || fail "parkour gone"
   keys=()
-  for ((k = 0; k < 2000; k++)); do keys+=(Up Left Right Down); done
-  tm send-keys -t t "${keys[@]}"
+  for ((k = 0; k < 100; k++)); do keys+=(Up Left Right Down); done
+  for ((k = 0; k < 20; k++)); do tm send-keys -t t "${keys[@]}" || fail "send-keys"; done
   sleep 1
   kill -0 "$(program_pid)" 2>/dev/null || fail "parkour ended under a key flood"
   for ((k = 0; k < 60; k++)); do
