@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build build-asan fuzz setup clean format
+.PHONY: run test build build-asan windows windows-if-available fuzz setup clean format
 
 run:
 	@tools/setup.sh run
@@ -22,7 +22,19 @@ build-asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGAMEBOX_SANITIZE=ON -DGAMEBOX_BENCH=OFF
 	cmake --build build-asan -j $(JOBS)
 
-test: build build-asan
+# gamebox.exe for Windows, cross-compiled with mingw-w64 (tested under wine by `make test`).
+windows:
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-win -j $(JOBS)
+
+windows-if-available:
+	@if command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1; then \
+	  $(MAKE) --no-print-directory windows; \
+	else \
+	  echo "No mingw-w64 cross compiler (x86_64-w64-mingw32-g++-posix): the Windows build and its wine test are skipped."; \
+	fi
+
+test: build build-asan windows-if-available
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
@@ -35,4 +47,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-win build-fuzz

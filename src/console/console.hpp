@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <string_view>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// mingw's "printf" check is msvcrt's; our formatting is the C99 one (%lld, %Lg).
+#define CON_PRINTF_LIKE(f, a) __attribute__((format(gnu_printf, f, a)))
+#elif defined(__GNUC__)
 #define CON_PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
 #else
 #define CON_PRINTF_LIKE(f, a)

@@ -4,6 +4,14 @@
 
 #include "console/console.hpp"
 
+// Windows has neither; its builds never see these keys but must still compile them.
+#ifndef SIGTSTP
+#define SIGTSTP 20
+#endif
+#ifndef SIGQUIT
+#define SIGQUIT 3
+#endif
+
 namespace con {
 namespace {
 

@@ -1,6 +1,11 @@
 #include "console/presenter.hpp"
 
+#if __has_include(<iconv.h>)
 #include <iconv.h>
+#define CON_HAVE_ICONV 1
+#else
+#define CON_HAVE_ICONV 0  // Windows: no other charset than UTF-8 here
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -71,18 +76,26 @@ bool always_wide(char32_t c) {
 // --- Encoder -----------------------------------------------------------------------------------
 
 Encoder::~Encoder() {
+#if CON_HAVE_ICONV
   if (cd_) iconv_close(static_cast<iconv_t>(cd_));
+#endif
 }
 
 bool Encoder::set_charset(const std::string& charset) {
+#if CON_HAVE_ICONV
   if (cd_) iconv_close(static_cast<iconv_t>(cd_));
+#endif
   cd_ = nullptr;
   cache_.clear();
   if (charset.empty()) return true;
+#if !CON_HAVE_ICONV
+  return false;
+#else
   iconv_t cd = iconv_open(charset.c_str(), "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   cd_ = cd;
   return true;
+#endif
 }
 
 bool Encoder::put(char32_t c, std::string& out) {
@@ -90,6 +103,9 @@ bool Encoder::put(char32_t c, std::string& out) {
     append_utf8(out, c);
     return true;
   }
+#if !CON_HAVE_ICONV
+  return false;
+#else
   auto it = cache_.find(c);
   if (it == cache_.end()) {
     std::string in;
@@ -109,6 +125,7 @@ bool Encoder::put(char32_t c, std::string& out) {
   if (it->second.empty()) return false;
   out += it->second;
   return true;
+#endif
 }
 
 // --- Presenter ---------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "console/console.hpp"
+#include "console/fdio_posix.hpp"
 #include "console/stream.hpp"
 
 namespace con {
@@ -34,20 +35,8 @@ void Stream::text(std::string_view utf8) {
 }
 
 void Stream::flush() {
-  size_t done = 0;
-  while (done < out_.size() && !out_broken_) {
-    ssize_t n = ::write(out_fd_, out_.data() + done, out_.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{out_fd_, POLLOUT, 0};
-      ::poll(&p, 1, 100);
-    } else {
-      out_broken_ = true;
-    }
-  }
+  if (!out_broken_ && write_fully(out_fd_, out_.data(), out_.size()) < out_.size())
+    out_broken_ = true;
   out_.clear();
 }
 

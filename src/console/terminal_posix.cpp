@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "console/console.hpp"
+#include "console/fdio_posix.hpp"
 #include "console/terminal.hpp"
 
 namespace con {
@@ -329,21 +330,11 @@ void Terminal::finish(const Screen& s) {
 }
 
 void Terminal::write_all(const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size() && !gone_) {
-    ssize_t n = ::write(out_fd_, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      bytes_ += static_cast<uint64_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{out_fd_, POLLOUT, 0};
-      ::poll(&p, 1, 100);
-    } else {
-      gone_ = true;  // hung up, closed, I/O error: the program ends quietly at its next call
-    }
-  }
+  if (gone_) return;
+  size_t done = write_fully(out_fd_, bytes.data(), bytes.size());
+  bytes_ += static_cast<uint64_t>(done);
+  // Hung up, closed, an I/O error: the program ends quietly at its next call.
+  if (done < bytes.size()) gone_ = true;
 }
 
 void Terminal::present(const Screen& s) {

@@ -19,7 +19,7 @@ struct Obj {
   int counter;  // ticks lived
   int sub;      // variant or phase, per type
   int alive;
-  bool hit;     // has hurt the player: no further contact damage
+  bool hit;  // has hurt the player: no further contact damage
 };
 
 constexpr int kRecords = 100001;
@@ -74,15 +74,15 @@ Obj* new_record();
 void clear_table();
 
 // The game's routines.
-void Map(int mode, int arg);                                          // scene drawing
-void Move();                                                          // player and object pass
-void Pan(int mode, float row, float col, int index);                  // contact judgement
-void Guai(int request, int place);                                    // spawners
+void Map(int mode, int arg);                          // scene drawing
+void Move();                                          // player and object pass
+void Pan(int mode, float row, float col, int index);  // contact judgement
+void Guai(int request, int place);                    // spawners
 void CpGuai(int request, float row, float col, float vrow, float vcol);
 void MesGuai(int request, int odds);
-void NorGuai(int family, int t);                                      // monster wave scripts
-void RandGood();                                                      // goods, darts, drops
-void Ball(int mode);                                                  // powers, talents, bars
+void NorGuai(int family, int t);  // monster wave scripts
+void RandGood();                  // goods, darts, drops
+void Ball(int mode);              // powers, talents, bars
 void Boss1();
 void Boss2();
 void Boss3();
