@@ -2,7 +2,10 @@
 # every test, then does it again in a sanitizer build.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build build-asan windows windows-if-available setup clean format
+# make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test build build-asan windows windows-if-available fuzz setup clean format
 
 run:
 	@tools/setup.sh run
@@ -34,9 +37,14 @@ windows-if-available:
 test: build build-asan windows-if-available
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) fuzz/run.sh 5
+
+fuzz:
+	@tools/setup.sh test
+	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf build build-asan build-win
+	rm -rf build build-asan build-win build-fuzz
