@@ -397,9 +397,21 @@ void KeyDecoder::decode(bool force, std::vector<KeyEvent>& out) {
       size_t len = 1;
       if (gbk_) {
         if (b >= 0x81 && b <= 0xFE) {
-          len = 2;
-          // GB18030's four-byte form has a digit as its second byte.
-          if (i + 1 < size && buf_[i + 1] >= '0' && buf_[i + 1] <= '9') len = 4;
+          // Two bytes (trail 0x40..0xFE but 0x7F), or GB18030's four: digit, lead, digit.
+          // A byte that fits neither leaves the lead alone, so what follows (an Enter, a
+          // digit) is never swallowed.
+          auto u = [&](size_t k) { return static_cast<unsigned char>(buf_[i + k]); };
+          auto digit = [](unsigned char c) { return c >= '0' && c <= '9'; };
+          auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0xFE; };
+          const size_t have = size - i;
+          if (have < 2) {
+            len = force ? 1 : 2;
+          } else if (digit(u(1))) {
+            bool fits = (have < 3 || lead(u(2))) && (have < 4 || digit(u(3)));
+            len = fits ? (have >= 4 || !force ? 4 : 1) : 1;
+          } else if (u(1) >= 0x40 && u(1) <= 0xFE && u(1) != 0x7F) {
+            len = 2;
+          }
         }
       } else {
         len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
@@ -417,6 +429,12 @@ void KeyDecoder::decode(bool force, std::vector<KeyEvent>& out) {
       }
       out.push_back(plain('?'));
       i += len;
+      continue;
+    }
+    if (b == 0) {
+      // Ctrl-@: on the console a key of two codes, 0 then 3, never a lone prefix.
+      out.push_back(extended(3, 0, 0));
+      ++i;
       continue;
     }
     out.push_back(plain(b));

@@ -13,8 +13,6 @@
 namespace con {
 namespace {
 
-// Front cells whose content the terminal is not known to show.
-constexpr char32_t kUnknown = 0xFFFFFFFF;
 // A run of at least this many blanks of one attribute is erased with ECH instead of written.
 constexpr int kEraseRun = 10;
 // Shown in the terminal's last row while it is smaller than the model.

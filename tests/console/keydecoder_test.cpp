@@ -163,6 +163,21 @@ TEST(KeyDecoder, TextIsOneKeyPerCharacterInItsCharset) {
                        "\x81\x30\x81\x30"
                        "y")),
             (V{'?', 'y'}));
+  // A lead byte that starts neither form stands alone: the Enter and digits after it survive.
+  EXPECT_EQ(codes(feed(d,
+                       "\x81"
+                       "1\r")),
+            (V{'?', '1', 13}));
+  EXPECT_EQ(codes(feed(d, "\x82\r7")), (V{'?', 13, '7'}));
+}
+
+TEST(KeyDecoder, NulIsCtrlAtNeverALonePrefix) {
+  KeyDecoder d;
+  // A bare 0 would read as the first half of an extended key and take the next key with it.
+  EXPECT_EQ(codes(feed(d, std::string("\0"
+                                      "5\r",
+                                      3))),
+            (V{0, 3, '5', 13}));
 }
 
 }  // namespace
