@@ -1,20 +1,11 @@
-// The console layer's headers come before <windows.h>: it defines VK_UP, STD_OUTPUT_HANDLE and
-// others as macros, which would clash with the console layer's own names.
-#include "console/console.hpp"
-#include "console/win32_console.hpp"
-// (keep this block after the console headers)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <ctime>
+
+#include "console/console.hpp"
+#include "console/win32_api.hpp"
+#include "console/win32_console.hpp"
 
 namespace con {
 namespace {

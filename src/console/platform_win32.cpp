@@ -2,15 +2,8 @@
 
 #include "console/platform.hpp"
 #include "console/stream.hpp"
+#include "console/win32_api.hpp"
 #include "console/win32_console.hpp"
-// (after the console headers: <windows.h> defines some of their names as macros)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 
 namespace con {
 
@@ -19,8 +12,8 @@ std::unique_ptr<Backend> make_platform_backend() {
   char clock[16] = "";
   const DWORD n = GetEnvironmentVariableA("GAMEBOX_CLOCK", clock, sizeof clock);
   const bool virtual_clock = n > 0 && n < sizeof clock && std::strcmp(clock, "virtual") == 0;
-  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   const bool consoles = GetConsoleMode(in, &mode) && GetConsoleMode(out, &mode);
   if (!virtual_clock && consoles) return std::make_unique<Win32Console>(in, out);

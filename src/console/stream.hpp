@@ -25,9 +25,13 @@ class Stream : public Backend {
   void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
   bool key_down(int) override { return false; }
 
+  // Milliseconds on a clock that never jumps.
+  static int64_t monotonic_ms();
+
  private:
+  // Per platform: write out what is buffered; read what is there (waiting up to timeout_ms,
+  // -1 for as long as it takes) into q, false at end of input.
   void flush();
-  // Reads what is there (waiting up to timeout_ms); false at end of input.
   bool read_some(int timeout_ms, KeyQueue& q);
 
   int in_fd_, out_fd_;

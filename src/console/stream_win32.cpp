@@ -1,18 +1,7 @@
 // Stream mode on Windows: the same byte stream as elsewhere, through Win32 handles. Input may be
 // a pipe, a file or (when only the output is redirected) the console's key events; output is
 // UTF-8 bytes, or UTF-16 text when it is a console after all.
-#include "console/console.hpp"
-#include "console/stream.hpp"
-#include "console/win32_console.hpp"
-// (after the console headers: <windows.h> defines some of their names as macros)
 #include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 
 #include <chrono>
 #include <climits>
@@ -20,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "console/console.hpp"
+#include "console/stream.hpp"
+#include "console/win32_api.hpp"
+#include "console/win32_console.hpp"
+
 namespace con {
 namespace {
-
-int64_t monotonic_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 HANDLE handle_of(int fd) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -43,7 +32,7 @@ bool wait_readable(HANDLE h, int timeout_ms, bool& eof) {
   const DWORD type = GetFileType(h);
   if (type == FILE_TYPE_PIPE) {
     // Pipes cannot be waited on: look, and nap briefly between looks.
-    const int64_t end = timeout_ms < 0 ? INT64_MAX : monotonic_ms() + timeout_ms;
+    const int64_t end = timeout_ms < 0 ? INT64_MAX : Stream::monotonic_ms() + timeout_ms;
     for (;;) {
       DWORD avail = 0;
       if (!PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr)) {
@@ -53,7 +42,7 @@ bool wait_readable(HANDLE h, int timeout_ms, bool& eof) {
         return false;
       }
       if (avail > 0) return true;
-      const int64_t left = end - monotonic_ms();
+      const int64_t left = end - Stream::monotonic_ms();
       if (left <= 0) return false;
       ::Sleep(static_cast<DWORD>(left < 5 ? left : 5));
     }
@@ -70,12 +59,6 @@ bool wait_readable(HANDLE h, int timeout_ms, bool& eof) {
 Stream::Stream(int in_fd, int out_fd, bool virtual_clock)
     : in_fd_(in_fd), out_fd_(out_fd), virtual_clock_(virtual_clock) {
   start_wall_ = static_cast<int64_t>(std::time(nullptr));
-}
-
-void Stream::text(std::string_view utf8) {
-  if (out_broken_) return;
-  out_.append(utf8);
-  if (out_.size() >= 1 << 16) flush();
 }
 
 void Stream::flush() {
@@ -108,23 +91,6 @@ void Stream::flush() {
     }
   }
   out_.clear();
-}
-
-void Stream::present(const Screen&) {
-  flush();
-}
-
-void Stream::finish(const Screen&) {
-  flush();
-}
-
-int64_t Stream::now_ms() {
-  return virtual_clock_ ? virtual_now_ : monotonic_ms();
-}
-
-int64_t Stream::wall_seconds() {
-  if (virtual_clock_) return start_wall_ + virtual_now_ / 1000;
-  return static_cast<int64_t>(std::time(nullptr));
 }
 
 bool Stream::read_some(int timeout_ms, KeyQueue& q) {
@@ -162,37 +128,6 @@ bool Stream::read_some(int timeout_ms, KeyQueue& q) {
   for (const KeyEvent& e : events)
     if (e.ncodes) q.push_event(e.codes, e.ncodes);
   return !eof_;
-}
-
-void Stream::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
-  flush();
-  if (out_broken_) throw Exit{0};
-  if (until_key) {
-    while (q.empty()) {
-      if (!read_some(-1, q)) {
-        if (q.empty()) q.closed = true;
-        return;
-      }
-    }
-    return;
-  }
-  if (virtual_clock_) {
-    if (deadline_ms > virtual_now_) virtual_now_ = deadline_ms;
-    read_some(0, q);
-    return;
-  }
-  // A real sleep that still gathers input; at the end of input it just waits out the time.
-  for (;;) {
-    const int64_t left = deadline_ms - monotonic_ms();
-    const int wait = left > 0 ? static_cast<int>(left < INT_MAX ? left : INT_MAX) : 0;
-    if (eof_) {
-      if (wait > 0) ::Sleep(static_cast<DWORD>(wait));
-      if (deadline_ms <= monotonic_ms()) return;
-      continue;
-    }
-    read_some(wait, q);
-    if (left <= 0) return;
-  }
 }
 
 }  // namespace con

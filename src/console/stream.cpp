@@ -1,0 +1,73 @@
+// The parts of stream mode that do not depend on the platform; reading and writing the
+// descriptors is in stream_posix.cpp and stream_win32.cpp.
+#include "console/stream.hpp"
+
+#include <chrono>
+#include <climits>
+#include <ctime>
+#include <thread>
+
+#include "console/console.hpp"
+
+namespace con {
+
+int64_t Stream::monotonic_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Stream::text(std::string_view utf8) {
+  if (out_broken_) return;
+  out_.append(utf8);
+  if (out_.size() >= 1 << 16) flush();
+}
+
+void Stream::present(const Screen&) {
+  flush();
+}
+
+void Stream::finish(const Screen&) {
+  flush();
+}
+
+int64_t Stream::now_ms() {
+  return virtual_clock_ ? virtual_now_ : monotonic_ms();
+}
+
+int64_t Stream::wall_seconds() {
+  if (virtual_clock_) return start_wall_ + virtual_now_ / 1000;
+  return static_cast<int64_t>(std::time(nullptr));
+}
+
+void Stream::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
+  flush();
+  if (out_broken_) throw Exit{0};
+  if (until_key) {
+    while (q.empty()) {
+      if (!read_some(-1, q)) {
+        if (q.empty()) q.closed = true;
+        return;
+      }
+    }
+    return;
+  }
+  if (virtual_clock_) {
+    if (deadline_ms > virtual_now_) virtual_now_ = deadline_ms;
+    read_some(0, q);
+    return;
+  }
+  // A real sleep that still gathers input; at the end of input it just waits out the time.
+  for (;;) {
+    const int64_t left = deadline_ms - monotonic_ms();
+    const int wait = left > 0 ? static_cast<int>(left < INT_MAX ? left : INT_MAX) : 0;
+    if (eof_) {
+      if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+      if (deadline_ms <= monotonic_ms()) return;
+      continue;
+    }
+    read_some(wait, q);
+    if (left <= 0) return;
+  }
+}
+
+}  // namespace con
