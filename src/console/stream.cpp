@@ -22,6 +22,20 @@ void Stream::text(std::string_view utf8) {
   if (out_.size() >= 1 << 16) flush();
 }
 
+int Stream::input_wait(int timeout_ms) const {
+  // Bytes held back (a lone ESC so far) wait only briefly for the rest of their sequence.
+  const int esc_wait = static_cast<int>(KeyDecoder::kEscTimeoutMs);
+  if (decoder_.pending() && (timeout_ms < 0 || timeout_ms > esc_wait)) return esc_wait;
+  return timeout_ms;
+}
+
+bool Stream::deliver(std::vector<KeyEvent>& events, KeyQueue& q) {
+  if (eof_) decoder_.flush(now_ms(), true, events);
+  for (const KeyEvent& e : events)
+    if (e.ncodes) q.push_event(e.codes, e.ncodes);
+  return !eof_;
+}
+
 void Stream::present(const Screen&) {
   flush();
 }

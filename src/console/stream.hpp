@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "console/backend.hpp"
 #include "console/keydecoder.hpp"
@@ -33,6 +34,10 @@ class Stream : public Backend {
   // -1 for as long as it takes) into q, false at end of input.
   void flush();
   bool read_some(int timeout_ms, KeyQueue& q);
+  // Shared by both: how long a read may wait, and handing decoded keys to the queue (what is
+  // held back is resolved at the end of input). Returns false at the end of input.
+  int input_wait(int timeout_ms) const;
+  bool deliver(std::vector<KeyEvent>& events, KeyQueue& q);
 
   int in_fd_, out_fd_;
   bool virtual_clock_;

@@ -27,9 +27,7 @@ void Stream::flush() {
 
 bool Stream::read_some(int timeout_ms, KeyQueue& q) {
   if (eof_) return false;
-  // Bytes held back (a lone ESC so far) wait only briefly for the rest of their sequence.
-  const int esc_wait = static_cast<int>(KeyDecoder::kEscTimeoutMs);
-  if (decoder_.pending() && (timeout_ms < 0 || timeout_ms > esc_wait)) timeout_ms = esc_wait;
+  timeout_ms = input_wait(timeout_ms);
   std::vector<KeyEvent> events;
   pollfd p{in_fd_, POLLIN, 0};
   int r = ::poll(&p, 1, timeout_ms);
@@ -46,10 +44,7 @@ bool Stream::read_some(int timeout_ms, KeyQueue& q) {
   } else if (r == 0 && decoder_.pending()) {
     decoder_.flush(decoder_.deadline(), false, events);  // nothing followed: it stands alone
   }
-  if (eof_) decoder_.flush(now_ms(), true, events);
-  for (const KeyEvent& e : events)
-    if (e.ncodes) q.push_event(e.codes, e.ncodes);
-  return !eof_;
+  return deliver(events, q);
 }
 
 }  // namespace con

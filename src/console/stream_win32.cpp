@@ -95,8 +95,7 @@ void Stream::flush() {
 
 bool Stream::read_some(int timeout_ms, KeyQueue& q) {
   if (eof_) return false;
-  const int esc_wait = static_cast<int>(KeyDecoder::kEscTimeoutMs);
-  if (decoder_.pending() && (timeout_ms < 0 || timeout_ms > esc_wait)) timeout_ms = esc_wait;
+  timeout_ms = input_wait(timeout_ms);
   std::vector<KeyEvent> events;
   HANDLE h = handle_of(in_fd_);
   if (h == INVALID_HANDLE_VALUE || h == nullptr) {
@@ -124,10 +123,7 @@ bool Stream::read_some(int timeout_ms, KeyQueue& q) {
       eof_ = true;  // end of file, or the writer closed the pipe
     }
   }
-  if (eof_) decoder_.flush(now_ms(), true, events);
-  for (const KeyEvent& e : events)
-    if (e.ncodes) q.push_event(e.codes, e.ncodes);
-  return !eof_;
+  return deliver(events, q);
 }
 
 }  // namespace con
