@@ -55,6 +55,7 @@ void wait_key() {
 std::string read_line() {
   State& s = st();
   std::string line;
+  std::vector<int> widths;  // columns each typed character's echo took, for backspace
   for (;;) {
     wait_key();
     int c = s.keys.pop();
@@ -69,12 +70,24 @@ std::string read_line() {
     if (c == 8 || c == 127) {
       if (!line.empty()) {
         line.pop_back();
-        s.screen.write("\b \b");
+        const int w = widths.back();
+        widths.pop_back();
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U'\b');
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U' ');
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U'\b');
       }
+      continue;
+    }
+    if (c == '\t') {
+      // A tab is typed text (white space between numbers); it echoes to the next tab stop.
+      line += '\t';
+      widths.push_back(8 - (s.screen.cursor_x() & 7));
+      s.screen.put_glyph(U'\t');
       continue;
     }
     if (c < 0x20) continue;
     line += static_cast<char>(c);
+    widths.push_back(1);
     // Show printable ASCII as typed; other bytes as a placeholder so the echo keeps its width.
     s.screen.put_glyph(c < 0x7F ? static_cast<char32_t>(c) : U'?');
   }

@@ -168,6 +168,28 @@ TEST(Console, NumberReadsLeaveTheRestOfTheLine) {
   });
 }
 
+// A tab typed into the line separates numbers as any blank does; it echoes to the next tab stop
+// and one backspace takes all of it back.
+TEST(Console, TypedTabsSeparateNumbers) {
+  con::Headless h;
+  h.line("1\t2");
+  h.type("3\t");
+  h.key(8);
+  h.line("4");
+  with_console(h, [] {
+    con::gotoxy(0, 5, 5);
+    int v = 0;
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(con::screen().text_at(5, 5, 5), "1  2 ");
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 2);
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 34);
+    EXPECT_EQ(con::screen().text_at(0, 6, 3), "34 ");
+  });
+}
+
 TEST(Console, NumbersThatDoNotFitFailInsteadOfOverflowing) {
   con::Headless h;
   h.line("2147483648 9");
