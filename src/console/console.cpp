@@ -20,6 +20,9 @@ struct State {
   KeyQueue keys;
   std::string line;  // what is left of the last typed line, for the next number read
   size_t line_pos = 0;
+  // The scan code of an extended key whose prefix _getch has returned. It waits for the next
+  // _getch, out of reach of line reads and "pause", which read the console's queue itself.
+  int scan = -1;
   uint32_t rng = 1;
   std::optional<unsigned> seed_override;
 };
@@ -315,13 +318,23 @@ bool read_ll(long long& value) {
 
 int _kbhit() {
   State& s = st();
+  if (s.scan >= 0) return 1;
   if (s.keys.empty()) be().pump(s.keys, be().now_ms(), false);
   return s.keys.empty() ? 0 : 1;
 }
 
 int _getch() {
+  State& s = st();
+  if (s.scan >= 0) {
+    int c = s.scan;
+    s.scan = -1;
+    return c;
+  }
   wait_key();
-  return st().keys.pop();
+  int c = s.keys.pop();
+  // An extended key's scan code is queued with its prefix.
+  if ((c == 0 || c == 224) && !s.keys.empty()) s.scan = s.keys.pop();
+  return c;
 }
 
 short GetAsyncKeyState(int vk) {

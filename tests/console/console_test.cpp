@@ -144,6 +144,23 @@ TEST(Console, ArrowKeysArriveAsPrefixThenScanCode) {
   });
 }
 
+TEST(Console, ScanCodeAfterItsPrefixWaitsForTheNextGetch) {
+  con::Headless h;
+  h.arrow(80);
+  h.line("5");
+  h.key('p');
+  with_console(h, [] {
+    EXPECT_EQ(con::_getch(), 224);
+    int v = 0;
+    EXPECT_TRUE(con::read_int(v));  // the line holds what was typed, not the scan code
+    EXPECT_EQ(v, 5);
+    con::system("pause");  // takes the 'p', not the scan code
+    EXPECT_NE(con::_kbhit(), 0);
+    EXPECT_EQ(con::_getch(), 80);
+    EXPECT_EQ(con::_kbhit(), 0);
+  });
+}
+
 TEST(Console, NumberReadsLeaveTheRestOfTheLine) {
   con::Headless h;
   h.line("  42xyz");
