@@ -20,6 +20,9 @@ struct State {
   KeyQueue keys;
   std::string line;  // what is left of the last typed line, for the next number read
   size_t line_pos = 0;
+  // The scan code of an extended key whose prefix _getch has returned. It waits for the next
+  // _getch, out of reach of line reads and "pause", which read the console's queue itself.
+  int scan = -1;
   uint32_t rng = 1;
   std::optional<unsigned> seed_override;
 };
@@ -55,6 +58,7 @@ void wait_key() {
 std::string read_line() {
   State& s = st();
   std::string line;
+  std::vector<int> widths;  // columns each typed character's echo took, for backspace
   for (;;) {
     wait_key();
     int c = s.keys.pop();
@@ -69,12 +73,24 @@ std::string read_line() {
     if (c == 8 || c == 127) {
       if (!line.empty()) {
         line.pop_back();
-        s.screen.write("\b \b");
+        const int w = widths.back();
+        widths.pop_back();
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U'\b');
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U' ');
+        for (int k = 0; k < w; ++k) s.screen.put_glyph(U'\b');
       }
+      continue;
+    }
+    if (c == '\t') {
+      // A tab is typed text (white space between numbers); it echoes to the next tab stop.
+      line += '\t';
+      widths.push_back(8 - (s.screen.cursor_x() & 7));
+      s.screen.put_glyph(U'\t');
       continue;
     }
     if (c < 0x20) continue;
     line += static_cast<char>(c);
+    widths.push_back(1);
     // Show printable ASCII as typed; other bytes as a placeholder so the echo keeps its width.
     s.screen.put_glyph(c < 0x7F ? static_cast<char32_t>(c) : U'?');
   }
@@ -302,13 +318,23 @@ bool read_ll(long long& value) {
 
 int _kbhit() {
   State& s = st();
+  if (s.scan >= 0) return 1;
   if (s.keys.empty()) be().pump(s.keys, be().now_ms(), false);
   return s.keys.empty() ? 0 : 1;
 }
 
 int _getch() {
+  State& s = st();
+  if (s.scan >= 0) {
+    int c = s.scan;
+    s.scan = -1;
+    return c;
+  }
   wait_key();
-  return st().keys.pop();
+  int c = s.keys.pop();
+  // An extended key's scan code is queued with its prefix.
+  if ((c == 0 || c == 224) && !s.keys.empty()) s.scan = s.keys.pop();
+  return c;
 }
 
 short GetAsyncKeyState(int vk) {

@@ -144,6 +144,23 @@ TEST(Console, ArrowKeysArriveAsPrefixThenScanCode) {
   });
 }
 
+TEST(Console, ScanCodeAfterItsPrefixWaitsForTheNextGetch) {
+  con::Headless h;
+  h.arrow(80);
+  h.line("5");
+  h.key('p');
+  with_console(h, [] {
+    EXPECT_EQ(con::_getch(), 224);
+    int v = 0;
+    EXPECT_TRUE(con::read_int(v));  // the line holds what was typed, not the scan code
+    EXPECT_EQ(v, 5);
+    con::system("pause");  // takes the 'p', not the scan code
+    EXPECT_NE(con::_kbhit(), 0);
+    EXPECT_EQ(con::_getch(), 80);
+    EXPECT_EQ(con::_kbhit(), 0);
+  });
+}
+
 TEST(Console, NumberReadsLeaveTheRestOfTheLine) {
   con::Headless h;
   h.line("  42xyz");
@@ -165,6 +182,28 @@ TEST(Console, NumberReadsLeaveTheRestOfTheLine) {
     EXPECT_TRUE(con::read_int(v));
     EXPECT_EQ(v, 3);
     EXPECT_FALSE(con::read_int(v));  // ".9"
+  });
+}
+
+// A tab typed into the line separates numbers as any blank does; it echoes to the next tab stop
+// and one backspace takes all of it back.
+TEST(Console, TypedTabsSeparateNumbers) {
+  con::Headless h;
+  h.line("1\t2");
+  h.type("3\t");
+  h.key(8);
+  h.line("4");
+  with_console(h, [] {
+    con::gotoxy(0, 5, 5);
+    int v = 0;
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(con::screen().text_at(5, 5, 5), "1  2 ");
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 2);
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 34);
+    EXPECT_EQ(con::screen().text_at(0, 6, 3), "34 ");
   });
 }
 

@@ -266,6 +266,30 @@ TEST(SnakeGame, CoverArtRulesScreenAndQuit) {
   EXPECT_EQ(con::screen().at(2, 2).ch, U' ');
 }
 
+// An arrow that leaves the rules screen gives its key read the prefix only: the scan code waits
+// for the game's first key read and takes no part in the cover's typed choice.
+TEST(SnakeGame, ArrowLeavingTheRulesScreenIsTheGamesFirstKey) {
+  con::Headless h;
+  h.line("1");
+  int stage = 0;
+  h.on_wait = [&](con::Headless& hh) {
+    if (stage == 0) hh.line("2");
+    if (stage == 1) hh.arrow(72, hh.now());
+    if (stage == 2) hh.line("1");
+    ++stage;
+  };
+  h.stop_at_ms = 1000;
+  std::map<int64_t, Pos> heads;
+  h.on_sleep = [&heads](con::Headless& hh) { heads[hh.now()] = find(U'头'); };
+  run(h);
+  EXPECT_EQ(stage, 3);
+  EXPECT_EQ(con::screen().text_at(43, 18, 8), "        ");  // choice 1 read and cleared
+  ASSERT_FALSE(heads.empty());
+  const Pos first = heads.upper_bound(heads.begin()->first)->second;  // after the first tick
+  EXPECT_EQ(first.x, 6);
+  EXPECT_EQ(first.y, 13);
+}
+
 TEST(SnakeGame, CoverChoiceThatIsNoNumberStartsTheGameOverTheCover) {
   for (const char* second : {"", "abc"}) {
     con::Headless h;
