@@ -33,6 +33,8 @@ class KeyQueue {
     codes_.pop_front();
     return c;
   }
+  // Whether the next code belongs to the key event whose first code was just taken.
+  bool continues() const { return !codes_.empty() && !codes_.front().first; }
   // Takes one whole key event (both codes of an arrow).
   void pop_event() {
     if (codes_.empty()) return;

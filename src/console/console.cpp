@@ -62,8 +62,8 @@ std::string read_line() {
   for (;;) {
     wait_key();
     int c = s.keys.pop();
-    if (c == 0 || c == 224) {  // an extended key: drop its scan code too, it types nothing
-      if (!s.keys.empty()) s.keys.pop();
+    if (s.keys.continues()) {  // an extended key (prefix, scan code): it types nothing
+      while (s.keys.continues()) s.keys.pop();
       continue;
     }
     if (c == 13 || c == 10) {
@@ -332,8 +332,8 @@ int _getch() {
   }
   wait_key();
   int c = s.keys.pop();
-  // An extended key's scan code is queued with its prefix.
-  if ((c == 0 || c == 224) && !s.keys.empty()) s.scan = s.keys.pop();
+  // An extended key's scan code is queued with its prefix, in the same key event.
+  if (s.keys.continues()) s.scan = s.keys.pop();
   return c;
 }
 

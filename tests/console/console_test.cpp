@@ -347,3 +347,16 @@ TEST(Console, PrintfFormatsLongText) {
     EXPECT_EQ(con::screen().text_at(100, 6, 6), "|2.2  ");
   });
 }
+
+TEST(Console, ALonePrefixByteTakesNoFollowingKeyAsItsScanCode) {
+  con::Headless h;
+  h.key(224);  // a key of one code that happens to be 224, then an ordinary key
+  h.key('w');
+  h.arrow(80);
+  with_console(h, [] {
+    EXPECT_EQ(con::_getch(), 224);
+    EXPECT_EQ(con::_getch(), 'w');
+    EXPECT_EQ(con::_getch(), 224);
+    EXPECT_EQ(con::_getch(), 80);
+  });
+}
