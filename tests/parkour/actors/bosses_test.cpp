@@ -125,6 +125,27 @@ TEST(ParkourBosses, LightningBeamFromTheSparkThroughTheTarget) {
   }
 }
 
+TEST(ParkourBosses, LightningWipesTheSightWithBlanks) {
+  in_world([] {
+    Boss = 1;
+    Bblo = Bblomax = 500;
+    X = 21.5f, Y = 6, Down = 1;  // dropping to the lower level: the sight's top sits on row 20
+    Bx1 = 29, By1 = 20;
+    Bwhat1 = 4;
+    Bgo1[2] = 29, Bgo1[3] = 19;  // the spark ends on row 21: a level beam along it
+    for (int c = 1; c <= 10; ++c) Boss1();
+    ASSERT_EQ(Bgo1[5], 21);
+    con::Setpos(20, 6);
+    con::print("︻");
+    con::Setpos(22, 6);
+    con::print("︼");
+    Boss1();
+    EXPECT_EQ(Bwhat1, 0);
+    EXPECT_EQ(con::screen().text_at(12, 20, 2), "  ");
+    EXPECT_EQ(con::screen().text_at(12, 22, 2), "  ");
+  });
+}
+
 TEST(ParkourBosses, WaterDropsHitBossesLevelWithThem) {
   in_world([] {
     Boss = 1;
