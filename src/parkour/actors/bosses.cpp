@@ -643,8 +643,9 @@ void Boss3() {
   Bx3 -= Bvx3;
   By3 -= Bvy3;
   if (Bwhat3 <= 8) {
-    if (Bx3 > X && Bvx3 < 1.5f) Bvx3 += 0.3f;
-    if (Bx3 < X && Bvx3 > -1.5f) Bvx3 -= 0.3f;
+    // Steps in double, kept as float: up and down again need not come back to exactly 0.
+    if (Bx3 > X && Bvx3 < 1.5) Bvx3 = static_cast<float>(Bvx3 + 0.3);
+    if (Bx3 < X && Bvx3 > -1.5) Bvx3 = static_cast<float>(Bvx3 - 0.3);
   }
   if (Bwhat3 == 0) choose3();
   attack3();

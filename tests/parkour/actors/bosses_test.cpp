@@ -346,6 +346,30 @@ TEST(ParkourBosses, Boss3Shots) {
   });
 }
 
+TEST(ParkourBosses, Boss3FollowsThePlayersRow) {
+  in_world([] {
+    Boss = 3;
+    Bx3 = 21, By3 = 20;
+    Bwhat3 = 9;  // a double shot holds the boss still
+    X = 18;
+    Boss3();
+    EXPECT_EQ(Bvx3, 0);
+    Bwhat3 = 8;  // a three-lane shot lets it follow until count 6
+    Bgo3[1] = 0;
+    Boss3();
+    EXPECT_EQ(Bvx3, 0.3f);  // below the player: it rises
+    X = 30;
+    Boss3();
+    EXPECT_FLOAT_EQ(Bx3, 20.7f);
+    // One step up and one down, each in double and kept as float, leave a trace of speed.
+    EXPECT_EQ(Bvx3, static_cast<float>(0.3f - 0.3));
+    EXPECT_NE(Bvx3, 0);
+    for (int c = 3; c <= 6; ++c) Boss3();
+    EXPECT_EQ(Bwhat3, 0);  // the shot left at count 6 and stopped the boss
+    EXPECT_EQ(count_type(15), 3);
+  });
+}
+
 TEST(ParkourBosses, TauntBannerSpellsItsLine) {
   const char* lines[5] = {"我是最强的", "神级怪物之光", "颤抖吧无能的人类", "还不快跪倒在朕前",
                           "看懂这句话的是猪"};
