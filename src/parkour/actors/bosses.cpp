@@ -197,10 +197,15 @@ void lightning1() {
   draw_player();
   const float tr = static_cast<float>(Bgo1[5]), tc = static_cast<float>(Bgo1[6]);
   con::Color(0);
-  erase_cell(tr - 1, tc, 2);
-  erase_cell(tr, tc - 1, 2);
-  erase_cell(tr, tc + 1, 2);
-  erase_cell(tr + 1, tc, 2);
+  // The sight goes with plain blanks, even where it lay on the ground line.
+  auto blank = [](float row, float col) {
+    con::Setpos(row, col);
+    con::print("  ");
+  };
+  blank(tr - 1, tc);
+  blank(tr, tc - 1);
+  blank(tr, tc + 1);
+  blank(tr + 1, tc);
   con::Color(6);
   const int dr = Bgo1[2] - Bgo1[5], dc = Bgo1[3] - Bgo1[6];
   for (int k = 0;; ++k) {
@@ -638,8 +643,9 @@ void Boss3() {
   Bx3 -= Bvx3;
   By3 -= Bvy3;
   if (Bwhat3 <= 8) {
-    if (Bx3 > X && Bvx3 < 1.5f) Bvx3 += 0.3f;
-    if (Bx3 < X && Bvx3 > -1.5f) Bvx3 -= 0.3f;
+    // Steps in double, kept as float: up and down again need not come back to exactly 0.
+    if (Bx3 > X && Bvx3 < 1.5) Bvx3 = static_cast<float>(Bvx3 + 0.3);
+    if (Bx3 < X && Bvx3 > -1.5) Bvx3 = static_cast<float>(Bvx3 - 0.3);
   }
   if (Bwhat3 == 0) choose3();
   attack3();

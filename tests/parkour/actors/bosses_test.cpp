@@ -125,6 +125,27 @@ TEST(ParkourBosses, LightningBeamFromTheSparkThroughTheTarget) {
   }
 }
 
+TEST(ParkourBosses, LightningWipesTheSightWithBlanks) {
+  in_world([] {
+    Boss = 1;
+    Bblo = Bblomax = 500;
+    X = 21.5f, Y = 6, Down = 1;  // dropping to the lower level: the sight's top sits on row 20
+    Bx1 = 29, By1 = 20;
+    Bwhat1 = 4;
+    Bgo1[2] = 29, Bgo1[3] = 19;  // the spark ends on row 21: a level beam along it
+    for (int c = 1; c <= 10; ++c) Boss1();
+    ASSERT_EQ(Bgo1[5], 21);
+    con::Setpos(20, 6);
+    con::print("︻");
+    con::Setpos(22, 6);
+    con::print("︼");
+    Boss1();
+    EXPECT_EQ(Bwhat1, 0);
+    EXPECT_EQ(con::screen().text_at(12, 20, 2), "  ");
+    EXPECT_EQ(con::screen().text_at(12, 22, 2), "  ");
+  });
+}
+
 TEST(ParkourBosses, WaterDropsHitBossesLevelWithThem) {
   in_world([] {
     Boss = 1;
@@ -322,6 +343,30 @@ TEST(ParkourBosses, Boss3Shots) {
     ASSERT_EQ(count_type(16), 1);
     EXPECT_GE(B[0].vcol, 0.375f);
     EXPECT_LE(B[0].vcol, (99 / 80.0 + 0.5) * 0.75 + 1e-6);
+  });
+}
+
+TEST(ParkourBosses, Boss3FollowsThePlayersRow) {
+  in_world([] {
+    Boss = 3;
+    Bx3 = 21, By3 = 20;
+    Bwhat3 = 9;  // a double shot holds the boss still
+    X = 18;
+    Boss3();
+    EXPECT_EQ(Bvx3, 0);
+    Bwhat3 = 8;  // a three-lane shot lets it follow until count 6
+    Bgo3[1] = 0;
+    Boss3();
+    EXPECT_EQ(Bvx3, 0.3f);  // below the player: it rises
+    X = 30;
+    Boss3();
+    EXPECT_FLOAT_EQ(Bx3, 20.7f);
+    // One step up and one down, each in double and kept as float, leave a trace of speed.
+    EXPECT_EQ(Bvx3, static_cast<float>(0.3f - 0.3));
+    EXPECT_NE(Bvx3, 0);
+    for (int c = 3; c <= 6; ++c) Boss3();
+    EXPECT_EQ(Bwhat3, 0);  // the shot left at count 6 and stopped the boss
+    EXPECT_EQ(count_type(15), 3);
   });
 }
 
