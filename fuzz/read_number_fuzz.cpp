@@ -2,7 +2,7 @@
 //
 // Input: one byte that picks, read by read, int or long long; then the keys, typed at once.
 // A model of the typed lines (Enter ends one, backspace edits, an extended key types nothing,
-// other control keys are not echoed) is read alongside with strtoll:
+// a tab is white space, other control keys are not echoed) is read alongside with strtoll:
 //  - a read that succeeds gives the value of the decimal number that stands next in the text;
 //  - a read that fails leaves the variable alone, and fails exactly where the text holds no
 //    number or one that does not fit;
@@ -24,15 +24,15 @@ std::vector<std::string> typed_lines(const std::vector<uint8_t>& codes) {
   std::string line;
   for (size_t k = 0; k < codes.size(); ++k) {
     const uint8_t c = codes[k];
-    if (c == 0 || c == 224) {
-      ++k;  // its scan code goes with it
+    if ((c == 0 || c == 224) && k + 1 < codes.size()) {
+      ++k;  // an extended key: its scan code goes with it, and it types nothing
     } else if (c == 13 || c == 10) {
       lines.push_back(line);
       line.clear();
     } else if (c == 8 || c == 127) {
       if (!line.empty()) line.pop_back();
-    } else if (c >= 0x20) {
-      line += static_cast<char>(c);
+    } else if (c >= 0x20 || c == '\t') {
+      line += static_cast<char>(c);  // a tab is typed white space; other control keys are not
     }
   }
   return lines;  // an unfinished last line is never handed over
@@ -49,7 +49,7 @@ struct Model {
     for (;;) {
       if (started && line < lines.size()) {
         const std::string& l = lines[line];
-        while (pos < l.size() && l[pos] == ' ') ++pos;
+        while (pos < l.size() && (l[pos] == ' ' || l[pos] == '\t')) ++pos;
         if (pos < l.size()) break;
       }
       if (started) ++line;
@@ -89,7 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Model model{typed_lines(codes)};
   con::Headless h;
-  for (uint8_t c : codes) h.key(c, 0);
+  // A 0 or 224 with a byte after it is an extended key of two codes, as the keyboard gives it.
+  for (size_t k = 0; k < codes.size(); ++k) {
+    if ((codes[k] == 0 || codes[k] == 224) && k + 1 < codes.size()) {
+      h.arrow(codes[++k], 0);
+    } else {
+      h.key(codes[k], 0);
+    }
+  }
 
   size_t reads = 0;
   bool expect_end = false;
