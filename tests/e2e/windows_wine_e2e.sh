@@ -39,6 +39,8 @@ if [ -z "${WINEPREFIX:-}" ]; then
   own_prefix=1
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine converts console text with the locale's character set: UTF-8 whatever the caller has.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 work=$(mktemp -d)
 T="tmux -L gamebox-wine-$$"
 pane_pid=
