@@ -5,7 +5,9 @@ set -u
 bin=$(readlink -f "$1")
 command -v tmux >/dev/null || { echo "SKIP: tmux not installed"; exit 0; }
 
-sock="gamebox_e2e_$$_$RANDOM"
+sock_base="gamebox_e2e_$$_$RANDOM"
+sock="$sock_base"
+shells=0
 work=$(mktemp -d)
 tm() { tmux -L "$sock" "$@"; }
 cleanup() {
@@ -21,11 +23,20 @@ fail() {
 }
 
 # A fresh pane with a quiet shell in the C.UTF-8 locale.
+# Every shell gets a server of its own: a server still shutting down after its last pane was
+# closed must not take the next session with it.
 start_shell() {
   tm kill-server 2>/dev/null
   rm -f "$work"/*
-  tm -f /dev/null new-session -d -s t -x 120 -y 40 \
-    "env -i PATH=/usr/bin:/bin HOME=$work TERM=tmux-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
+  local try
+  for try in 1 2 3; do
+    shells=$((shells + 1))
+    sock="${sock_base}_$shells"
+    tm -f /dev/null new-session -d -s t -x 120 -y 40 \
+      "env -i PATH=/usr/bin:/bin HOME=$work TERM=tmux-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile" &&
+      break
+    sleep 0.2
+  done
   tm set-option -g status off
   wait_for '^\$' 5 || fail "no shell prompt"
 }
