@@ -22,6 +22,14 @@ if(NOT MSVC)
 endif()
 
 install(TARGETS gamebox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped program (`--strip`, and the package) also loses the compiler's notes, as Debian's
+# own packaging tools do it.
+if(CMAKE_STRIP AND NOT WIN32)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/gamebox\")
+  endif()")
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/dist/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
