@@ -64,7 +64,7 @@ if(NOT WIN32)
     execute_process(COMMAND ${GAMEBOX_GZIP} -9nkf gamebox.6 changelog
                     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/doc RESULT_VARIABLE gamebox_gzip_rc)
     if(NOT gamebox_gzip_rc EQUAL 0)
-      message(FATAL_ERROR "gzip of the manual page failed: ${gamebox_gzip_rc}")
+      message(FATAL_ERROR "gzip of the manual page and the changelog failed: ${gamebox_gzip_rc}")
     endif()
     string(APPEND gamebox_man .gz)
     string(APPEND gamebox_changelog .gz)
