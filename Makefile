@@ -48,3 +48,22 @@ format:
 
 clean:
 	rm -rf build build-asan build-win build-fuzz
+
+# build/gamebox_<version>_<arch>.deb, checked by lintian. Built apart in build-deb/ with Debian's
+# layout (the program in /usr/games) and its hardening flags, without the tests.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+.PHONY: deb deb-clean
+deb:
+	@tools/setup.sh deb
+	cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_BINDIR=games \
+	  -DGAMEBOX_TESTS=OFF -DGAMEBOX_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build build-deb -j $(JOBS)
+	rm -f build/gamebox_*.deb
+	cpack --config build-deb/CPackConfig.cmake -B build
+	lintian --fail-on error build/gamebox_*.deb
+
+clean: deb-clean
+deb-clean:
+	rm -rf build-deb build/_CPack_Packages build/gamebox_*.deb

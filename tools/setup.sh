@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing the game box needs, when it is missing (Debian/Ubuntu).
-# Usage: tools/setup.sh run|test
+# Usage: tools/setup.sh run|test|deb
 set -eu
 what=${1:-test}
 need=()
@@ -16,6 +16,10 @@ if [ "$what" = test ]; then
   have_cmd tmux || need+=(tmux)
   have_cmd clang++ || need+=(clang)
   have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+  have_cmd man || need+=(man-db)
+fi
+if [ "$what" = deb ]; then
+  for c in dpkg-shlibdeps:dpkg-dev file:file lintian:lintian; do have_cmd "${c%%:*}" || need+=("${c#*:}"); done
 fi
 [ ${#need[@]} -eq 0 ] && exit 0
 if ! have_cmd apt-get; then
