@@ -30,6 +30,13 @@ if(CMAKE_STRIP AND NOT WIN32)
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/gamebox\")
   endif()")
 endif()
+# The package keeps the game in games/ as Debian wants it, with a link in bin/ so that the
+# command is on every PATH, root's too (root's PATH has no /usr/games).
+if(CMAKE_INSTALL_BINDIR STREQUAL "games" AND NOT WIN32)
+  install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(CREATE_LINK ../games/gamebox \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/gamebox\"
+      SYMBOLIC)")
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/dist/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
