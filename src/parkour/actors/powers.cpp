@@ -39,7 +39,7 @@ namespace {
 
 void ground_line() {
   con::Setpos(20, 0);
-  for (int k = 0; k < 60; ++k) con::print("=");
+  con::print("============================================================");
 }
 
 // A record the object pass found last tick that is still a live monster. The search keeps its
