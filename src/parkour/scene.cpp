@@ -151,6 +151,13 @@ int player_colour(int arg) {
   return c;
 }
 
+// What the last draw put up around the player. A countdown can run out, and the hover can
+// begin, between a draw and the next erase; the erase takes away what was drawn all the same.
+struct Shown {
+  bool hover, thun, star, wind, water, fire;
+};
+Shown shown{};
+
 void draw_player(int arg) {
   con::Color(player_colour(arg));
   int a = T % 10;
@@ -169,6 +176,7 @@ void draw_player(int arg) {
     at(X - 1, Y - 0.5f, "│>");
   } else if (X < 17) {
     at(X, Y - 1, "━ ●");
+    shown.hover = Upt != 0;
     if (Upt != 0) {
       at(X + 1, Y - 1.5f, "╱ >");
     } else {
@@ -185,6 +193,11 @@ const char* const kWindStreaks[4][3] = {
 };
 
 void draw_overlays() {
+  shown.thun = Thun > 0;
+  shown.star = Magne > 0 && T % 7 < 2;
+  shown.wind = Wind > 1;
+  shown.water = Water > 0;
+  shown.fire = Fire > 0;
   if (Thun > 0) {
     at(X - 2, Y - 1, "▄▄");
     at(X + 2, Y - 1, "▄▄");
@@ -233,6 +246,16 @@ void draw_overlays() {
   }
 }
 
+// The figure in the air, with or without the hover's legs.
+void erase_in_air(bool hover) {
+  wipe(X, Y - 1, 4);
+  if (hover) {
+    wipe(X + 1, Y - 1.5f, 4);
+  } else {
+    wipe(X + 1, Y - 0.5f, 3);
+  }
+}
+
 void erase_player() {
   if (X >= 17 && X <= 19) {
     wipe(X - 1, Y, 2);
@@ -246,17 +269,14 @@ void erase_player() {
     wipe(X, Y - 1, 4);
     wipe(X - 1, Y - 0.5f, 3);
   } else if (X < 17) {
-    wipe(X, Y - 1, 4);
-    if (Upt != 0) {
-      wipe(X + 1, Y - 1.5f, 4);
-    } else {
-      wipe(X + 1, Y - 0.5f, 3);
-    }
+    erase_in_air(Upt != 0);
+    if (shown.hover != (Upt != 0)) erase_in_air(shown.hover);
   }
 }
 
 void erase_overlays() {
-  if (Thun > 0) {
+  if (shown.star) wipe(X, Y, 2);
+  if (Thun > 0 || shown.thun) {
     wipe(X + 2, Y - 1, 4);
     wipe(X - 2, Y - 1, 4);
     wipe(X, Y + 2, 2);
@@ -267,13 +287,13 @@ void erase_overlays() {
     wipe(X - 1, Y - 2, 2);
     ground(Y - 2.5f, 12);
   }
-  if (Wind > 0) {
+  if (Wind > 0 || shown.wind) {
     wipe(X + 1, Y - 5, 8);
     wipe(X, Y - 5, 8);
     wipe(X - 1, Y - 5, 8);
     ground(Y - 5, 8);
   }
-  if (Water > 0) {
+  if (Water > 0 || shown.water) {
     wipe(X, Y - 4, 7);
     wipe(X + 2, Y - 3.5f, 5);
     wipe(X - 2, Y - 3.5f, 5);
@@ -281,7 +301,7 @@ void erase_overlays() {
     wipe(X - 1, Y - 3.5f, 5);
     ground(Y - 5, 8);
   }
-  if (Fire > 0) {
+  if (Fire > 0 || shown.fire) {
     wipe(X, Y + 1, 2);
     wipe(X + 1, Y, 2);
     wipe(X - 1, Y - 1, 2);
@@ -628,6 +648,10 @@ void record(int mode, int i) {
 
 }  // namespace
 
+void forget_shown() {
+  shown = Shown{};
+}
+
 void Map(int mode, int arg) {
   con::Color(0);
   if (mode == -1) {
@@ -635,6 +659,7 @@ void Map(int mode, int arg) {
     if (X < 0) return;
     erase_player();
     erase_overlays();
+    shown = Shown{};
   } else if (mode == 0) {
     draw_bosses();
     if (X < 0) return;

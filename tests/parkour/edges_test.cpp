@@ -1,5 +1,5 @@
-// Figures at the field's edges: every write stays on its own row within columns 0 to 59, and
-// what a figure drew is what its erase takes away.
+// Figures at the field's edges, and erases in step with their draws: every write stays on its
+// own row within columns 0 to 59, and what a figure drew is what its erase takes away.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -155,4 +155,47 @@ TEST(ParkourEdges, ThePlayerAndEveryEffectAtEitherEdge) {
       });
     }
   }
+}
+
+TEST(ParkourEdges, TheLastFrameOfAnEffectGoesWhenItsCountdownRunsOut) {
+  with_console([] {
+    stand(10);
+    clean_field();
+    const auto before = snapshot();
+    Fire = 1, Fir = 3, Water = 1;
+    T = 12;  // the water's drop below the feet lies on the ground line
+    Map(0, 0);
+    EXPECT_EQ(glyph(13, 20), U'■');
+    EXPECT_EQ(glyph(22, 18), U'●');
+    Fire = 0, Water = 0;  // the countdowns fall before the erase
+    Map(-1, 0);
+    EXPECT_EQ(changed(before), "");
+  });
+}
+
+TEST(ParkourEdges, TheMagnetStarIsErasedWhereNoFigureStands) {
+  with_console([] {
+    stand(10);
+    X = 19.5f;  // between the levels: no figure, only the star, on the ground line
+    Magne = 5, T = 0;
+    clean_field();
+    Map(0, 0);
+    EXPECT_EQ(glyph(20, 20), U'★');
+    Map(-1, 0);
+    EXPECT_EQ(con::screen().row_text(20), kGroundRow);
+  });
+}
+
+TEST(ParkourEdges, AHoverBegunBetweenDrawAndEraseLeavesNoLegsBehind) {
+  with_console([] {
+    stand(10);
+    X = 12, Up = 2, Upt = 0;
+    clean_field();
+    const auto before = snapshot();
+    Map(0, 0);
+    EXPECT_EQ(text(19, 13, 3), "│>");
+    Upt = 30;  // the third jump of the hovering talent, pressed before the erase
+    Map(-1, 0);
+    EXPECT_EQ(changed(before), "");
+  });
 }
