@@ -160,6 +160,8 @@ bool steer(int i) {
         r.sub = 1;
       }
       if (c == 30) {
+        // It steps back after it was drawn: its next erase looks where it is then.
+        wipe(r.row, r.col, 2);
         r.col += 1.5f;
         r.sub = 2;
       }

@@ -199,3 +199,19 @@ TEST(ParkourEdges, AHoverBegunBetweenDrawAndEraseLeavesNoLegsBehind) {
     EXPECT_EQ(changed(before), "");
   });
 }
+
+TEST(ParkourEdges, AMonsterSteppingBackLeavesNoGhost) {
+  with_console([] {
+    stand();
+    clean_field();
+    empty_table();
+    Obj& m = add(1, 10, 25, 0, 0);
+    m.sub = 1, m.counter = 29;
+    T = 1;
+    Move();  // drawn at 25, then it steps back to 26.5
+    EXPECT_FLOAT_EQ(m.col, 26.5f);
+    EXPECT_EQ(text(48, 10, 12), std::string(12, ' '));
+    Map(3, 0);
+    EXPECT_EQ(text(48, 10, 12), "     ●     ");
+  });
+}

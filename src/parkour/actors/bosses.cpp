@@ -339,6 +339,14 @@ void strike2() {
     con::Color(0);
     return;
   }
+  // The markers go from the points first: a point on row 5 lies outside the cross's rows, and
+  // nothing else would paint over it.
+  con::Color(0);
+  for (int p = 0; p < 3; ++p) {
+    float r, cl;
+    marker_at(p, c - 1, r, cl);
+    erase_cell(r, cl, 2);
+  }
   draw_player();
   con::Color(3);
   for (int d = 0; d <= 30; ++d)

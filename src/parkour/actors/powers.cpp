@@ -4,6 +4,7 @@
 
 #include "console/console.hpp"
 #include "parkour/actors/actors.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
@@ -79,9 +80,18 @@ void fire() {
   Dis = Dis1 = kNone;
 }
 
+// A drop on the screen whose slot is taken over, or whose row changes, goes from where it was
+// drawn first: the drops' own erase only ever looks at where the slot says the drop is.
+void lift_drop(int k) {
+  if (I[k][0] == -1) return;
+  con::Color(0);
+  wipe(static_cast<float>(I[k][0]), static_cast<float>(I[k][1]), 2);
+}
+
 void water() {
   if (T % 4 == 0) {
     ib = (ib + 1) % 20;
+    lift_drop(ib);
     I[ib][1] = static_cast<int>(Y - 2);
   }
   switch (T % 16) {
@@ -100,11 +110,15 @@ void water() {
     default:
       break;
   }
-  if (T % 12 == 9) I[ib][0] = static_cast<int>(X + 2);
+  if (T % 12 == 9) {
+    lift_drop(ib);
+    I[ib][0] = static_cast<int>(X + 2);
+  }
   if (Water == 1) {
     // The last tick adds a "<" of drops in front of the player.
     for (int r = static_cast<int>(X - 6); r <= X + 6; ++r) {
       ib = (ib + 1) % 20;
+      lift_drop(ib);
       I[ib][0] = r;
       I[ib][1] = static_cast<int>((Y - 2) - 0.5 * std::fabs(r - X));
     }
