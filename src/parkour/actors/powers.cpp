@@ -1,5 +1,7 @@
 // The timed powers (fire, water, wind, thunder), the talent screen and the two health bars.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "console/console.hpp"
@@ -190,30 +192,48 @@ void talent_screen() {
   ground_line();
 }
 
-// Twenty blocks for a full bar: one per twentieth of the maximum.
-void bar(float value, int max) {
+// Twenty blocks for a full bar: one per twentieth of the maximum. Returns the blocks printed.
+int bar(float value, int max) {
   const double step = max / 20.0;
   double v = 1.0;
-  for (int n = 0; n < 20 && value >= v; ++n) {
+  int n = 0;
+  for (; n < 20 && value >= v; ++n) {
     con::print("▄");
     v += step;
   }
+  return n;
+}
+
+// The head-up display prints the bars right after their labels: the player's from console
+// column 13 of row 3, the boss's from column 12 of row 4.
+constexpr int kPlayerBarColumn = 13;
+constexpr int kBossBarColumn = 12;
+
+// The number after a bar, then up to 30 blanks over what a longer line left, but none past the
+// row's end: the console would wrap them onto the next row, over the field's top row.
+void bar_tail(const char* number, int from, int blocks) {
+  const int room = kFieldCols - from - 2 * blocks - static_cast<int>(std::strlen(number));
+  con::printf("%s%*s", number, std::clamp(room, 0, 30), "");
 }
 
 void boss_bar() {
   con::Color(4);
-  bar(static_cast<float>(Bblo), Bblomax);
+  const int blocks = bar(static_cast<float>(Bblo), Bblomax);
   con::Color(0);
-  con::printf(" %d%30s", Bblo, "");
+  char number[32];
+  std::snprintf(number, sizeof number, " %d", Bblo);
+  bar_tail(number, kBossBarColumn, blocks);
   con::Color(0);
 }
 
 void player_bar() {
   const bool blink = Win == 7 && T % 6 <= 2;
   con::Color(blink ? 3 : 1);
-  bar(Blo, Blomax);
+  const int blocks = bar(Blo, Blomax);
   con::Color(blink ? 3 : 0);
-  con::printf(" %0.1f%30s", static_cast<double>(Blo), "");
+  char number[32];
+  std::snprintf(number, sizeof number, " %0.1f", static_cast<double>(Blo));
+  bar_tail(number, kPlayerBarColumn, blocks);
 }
 
 }  // namespace

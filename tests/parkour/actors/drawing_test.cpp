@@ -1,5 +1,5 @@
 // What the actors draw is what they take away again: water drops whose slot or row changes,
-// and the markers of boss 2's strike.
+// the markers of boss 2's strike, and the health bars, which stop at the end of their row.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,5 +76,34 @@ TEST(ParkourDrawing, TheStrikeWipesItsMarkersAlsoWhereNoBeamPasses) {
     EXPECT_EQ(Bwhat2, 0);
     EXPECT_EQ(con::screen().text_at(20, 5, 2), "  ");
     EXPECT_EQ(count_on_screen("×") + count_on_screen("＋"), 0);
+  });
+}
+
+TEST(ParkourDrawing, HealthBarsStopAtTheEndOfTheirRow) {
+  in_world([] {
+    con::Setpos(4, 0);
+    con::print("R");
+    con::Setpos(5, 0);
+    con::print("Q");
+    // As the head-up display prints them, after their labels.
+    Bblo = Bblomax = 2000;
+    con::Setpos(4, 1);
+    con::print("怪物血量: ");
+    Ball(6);
+    EXPECT_EQ(con::screen().text_at(52, 4, 8), " 2000   ");
+    EXPECT_EQ(con::screen().at(0, 5).ch, U'Q');  // nothing ran on to the field's top row
+    Blomax = 300, Blo = 300;
+    con::Setpos(3, 1);
+    con::print("血量     : ");
+    Ball(7);
+    EXPECT_EQ(con::screen().text_at(53, 3, 7), " 300.0 ");
+    EXPECT_EQ(con::screen().at(0, 4).ch, U'R');
+    // A shorter line wipes what the longer one left, up to the row's end.
+    Bblo = 1400;
+    con::Setpos(4, 1);
+    con::print("怪物血量: ");
+    Ball(6);
+    EXPECT_EQ(con::screen().text_at(40, 4, 20), " 1400" + std::string(15, ' '));
+    EXPECT_EQ(con::screen().at(0, 5).ch, U'Q');
   });
 }
