@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "console/console.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
@@ -11,8 +12,7 @@ namespace {
 
 // The player's figure may have covered the ground line: put it back under the feet.
 void repaint_ground() {
-  con::Setpos(20, Y - 2.5f);
-  con::print("==========");
+  ground(Y - 2.5f, 10);
 }
 
 void land_upper() {
@@ -160,6 +160,8 @@ bool steer(int i) {
         r.sub = 1;
       }
       if (c == 30) {
+        // It steps back after it was drawn: its next erase looks where it is then.
+        wipe(r.row, r.col, 2);
         r.col += 1.5f;
         r.sub = 2;
       }
@@ -258,8 +260,7 @@ void pass() {
     for (int k = 0; drops && k < 20 && r.type > 0 && r.alive != 0; ++k) {
       int dr = I[k][0], dc = I[k][1];
       if (std::fabs(r.row - static_cast<float>(dr)) < 2 && r.col - static_cast<float>(dc) <= 2) {
-        con::Setpos(static_cast<float>(dr), static_cast<float>(dc));
-        con::print(dr == 20 ? "===" : "   ");
+        wipe(static_cast<float>(dr), static_cast<float>(dc), 3);
         I[k][0] = I[k][1] = -1;
         Exp += 2;
         r.alive = 0;

@@ -3,27 +3,16 @@
 // stood (blanks, or the ground line's "=" on row 20) before it is drawn again.
 #include <algorithm>
 #include <cmath>
-#include <string_view>
 
 #include "console/console.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
 namespace {
 
-constexpr std::string_view kBlanks = "                                                            ";
-constexpr std::string_view kGround = "============================================================";
-
 void at(float row, float col, const char* text) {
-  con::Setpos(row, col);
-  con::print(text);
-}
-
-// Wipes n console columns from (row, col); the ground row gets its "=" back.
-void wipe(float row, float col, int n) {
-  con::Setpos(row, col);
-  n = std::clamp(n, 0, static_cast<int>(kBlanks.size()));
-  con::print((con::ti(row) == 20 ? kGround : kBlanks).substr(0, static_cast<size_t>(n)));
+  put(row, col, text);
 }
 
 bool near_ground(float row) {
@@ -67,14 +56,15 @@ void draw_boss1() {
 
 void draw_boss2() {
   con::Color(0);
-  at(Bx2 - 1, By2 - 1, "\\ ");
-  con::print("●");
+  at(Bx2 - 1, By2 - 1, "\\ ●");
+  // The middle row in three colours, each piece where the one before it ended.
+  const int row = field_row(Bx2);
   con::Color(3);
-  at(Bx2, By2 - 1, "◥");
+  int x = put_cells(row, field_column(By2 - 1), "◥");
   con::Color(5);
-  con::print("JJJ");
+  x = put_cells(row, x, "JJJ");
   con::Color(0);
-  con::print(">");
+  put_cells(row, x, ">");
   con::Color(3);
   at(Bx2 + 1, By2 - 1, "◢█◣");
 }
@@ -119,20 +109,20 @@ void erase_bosses() {
       wipe(Bx1 - 1, By1 - 0.5f, 4);
       wipe(Bx1, By1 - 1, 6);
       wipe(Bx1 + 1, By1 - 0.5f, 4);
-      if (near_ground(Bx1)) at(20, By1 - 1, "======");
+      if (near_ground(Bx1)) ground(By1 - 1, 6);
     }
   }
   if (Boss == 2 || Boss == 6) {
     wipe(Bx2 - 1, By2 - 1, 4);
     wipe(Bx2, By2 - 1, 6);
     wipe(Bx2 + 1, By2 - 1, 6);
-    if (near_ground(Bx2)) at(20, By2 - 1, "======");
+    if (near_ground(Bx2)) ground(By2 - 1, 6);
   }
   if (Boss == 3 || Boss == 6) {
     wipe(Bx3 - 1, By3 - 0.5f, 5);
     wipe(Bx3, By3, 2);
     wipe(Bx3 + 1, By3 - 1, 6);
-    if (near_ground(Bx3)) at(20, By3 - 1, "=======");
+    if (near_ground(Bx3)) ground(By3 - 1, 7);
   }
 }
 
@@ -161,6 +151,13 @@ int player_colour(int arg) {
   return c;
 }
 
+// What the last draw put up around the player. A countdown can run out, and the hover can
+// begin, between a draw and the next erase; the erase takes away what was drawn all the same.
+struct Shown {
+  bool hover, thun, star, wind, water, fire;
+};
+Shown shown{};
+
 void draw_player(int arg) {
   con::Color(player_colour(arg));
   int a = T % 10;
@@ -179,6 +176,7 @@ void draw_player(int arg) {
     at(X - 1, Y - 0.5f, "│>");
   } else if (X < 17) {
     at(X, Y - 1, "━ ●");
+    shown.hover = Upt != 0;
     if (Upt != 0) {
       at(X + 1, Y - 1.5f, "╱ >");
     } else {
@@ -195,6 +193,11 @@ const char* const kWindStreaks[4][3] = {
 };
 
 void draw_overlays() {
+  shown.thun = Thun > 0;
+  shown.star = Magne > 0 && T % 7 < 2;
+  shown.wind = Wind > 1;
+  shown.water = Water > 0;
+  shown.fire = Fire > 0;
   if (Thun > 0) {
     at(X - 2, Y - 1, "▄▄");
     at(X + 2, Y - 1, "▄▄");
@@ -243,6 +246,16 @@ void draw_overlays() {
   }
 }
 
+// The figure in the air, with or without the hover's legs.
+void erase_in_air(bool hover) {
+  wipe(X, Y - 1, 4);
+  if (hover) {
+    wipe(X + 1, Y - 1.5f, 4);
+  } else {
+    wipe(X + 1, Y - 0.5f, 3);
+  }
+}
+
 void erase_player() {
   if (X >= 17 && X <= 19) {
     wipe(X - 1, Y, 2);
@@ -256,17 +269,14 @@ void erase_player() {
     wipe(X, Y - 1, 4);
     wipe(X - 1, Y - 0.5f, 3);
   } else if (X < 17) {
-    wipe(X, Y - 1, 4);
-    if (Upt != 0) {
-      wipe(X + 1, Y - 1.5f, 4);
-    } else {
-      wipe(X + 1, Y - 0.5f, 3);
-    }
+    erase_in_air(Upt != 0);
+    if (shown.hover != (Upt != 0)) erase_in_air(shown.hover);
   }
 }
 
 void erase_overlays() {
-  if (Thun > 0) {
+  if (shown.star) wipe(X, Y, 2);
+  if (Thun > 0 || shown.thun) {
     wipe(X + 2, Y - 1, 4);
     wipe(X - 2, Y - 1, 4);
     wipe(X, Y + 2, 2);
@@ -275,43 +285,38 @@ void erase_overlays() {
     wipe(X - 1, Y + 1, 2);
     wipe(X + 1, Y - 2, 2);
     wipe(X - 1, Y - 2, 2);
-    at(20, Y - 2.5f, "============");
+    ground(Y - 2.5f, 12);
   }
-  if (Wind > 0) {
+  if (Wind > 0 || shown.wind) {
     wipe(X + 1, Y - 5, 8);
     wipe(X, Y - 5, 8);
     wipe(X - 1, Y - 5, 8);
-    at(20, Y - 5, "========");
+    ground(Y - 5, 8);
   }
-  if (Water > 0) {
+  if (Water > 0 || shown.water) {
     wipe(X, Y - 4, 7);
     wipe(X + 2, Y - 3.5f, 5);
     wipe(X - 2, Y - 3.5f, 5);
     wipe(X + 1, Y - 3.5f, 5);
     wipe(X - 1, Y - 3.5f, 5);
-    at(20, Y - 5, "========");
+    ground(Y - 5, 8);
   }
-  if (Fire > 0) {
+  if (Fire > 0 || shown.fire) {
     wipe(X, Y + 1, 2);
     wipe(X + 1, Y, 2);
     wipe(X - 1, Y - 1, 2);
-    at(20, Y - 1, "======");
+    ground(Y - 1, 6);
   }
 }
 
 // ---- Records ------------------------------------------------------------------------------
 
-// Console column of a position in double-column units, as Setpos resolves it.
-int console_col(float col) {
-  return con::ti(col * 4) / 2;
-}
-
 // The cells of a beam: one "═" per unit from max(0, col - 8) to col. Cells past the right edge
-// are skipped: they were never on screen, and the console would put them at the old cursor.
+// are skipped: they were never on screen.
 template <typename F>
 void beam_cells(const Obj& r, F f) {
   for (float c = std::max(0.f, r.col - 8); c <= r.col; c += 1) {
-    if (console_col(c) <= 58) f(c);
+    if (field_column(c) <= kFieldCols - 2) f(c);
   }
 }
 
@@ -643,6 +648,10 @@ void record(int mode, int i) {
 
 }  // namespace
 
+void forget_shown() {
+  shown = Shown{};
+}
+
 void Map(int mode, int arg) {
   con::Color(0);
   if (mode == -1) {
@@ -650,6 +659,7 @@ void Map(int mode, int arg) {
     if (X < 0) return;
     erase_player();
     erase_overlays();
+    shown = Shown{};
   } else if (mode == 0) {
     draw_bosses();
     if (X < 0) return;

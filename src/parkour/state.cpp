@@ -81,6 +81,7 @@ void reset() {
   used_hi = kRecords - 1;  // a fresh program has every record zeroed: clear them all once
   clear_table();
   bl = br = 0;
+  forget_shown();
 }
 
 }  // namespace parkour

@@ -67,6 +67,8 @@ extern int bl, br;
 
 // Back to the fresh-program state (all zero), for tests.
 void reset();
+// The scene forgets what it last drew around the player (part of reset).
+void forget_shown();
 // The next record at br + 1, zeroed, with br raised; nullptr when the table is full (the
 // object is then simply not created).
 Obj* new_record();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/console.hpp"
 #include "console/headless.hpp"
@@ -70,6 +71,38 @@ inline uint8_t attr(int x, int y) {
 inline std::string text(int x, int y, int len) {
   return con::screen().text_at(x, y, len);
 }
+
+// The whole screen, to compare with later.
+inline std::vector<con::Cell> snapshot() {
+  const con::Screen& s = con::screen();
+  std::vector<con::Cell> out;
+  for (int y = 0; y < s.height(); ++y)
+    for (int x = 0; x < s.width(); ++x) out.push_back(s.at(x, y));
+  return out;
+}
+
+// The cells whose glyph differs from `before` (colours aside), as "(x,y)" one after another.
+inline std::string changed(const std::vector<con::Cell>& before) {
+  const con::Screen& s = con::screen();
+  std::string out;
+  for (int y = 0; y < s.height(); ++y)
+    for (int x = 0; x < s.width(); ++x) {
+      const con::Cell& now = s.at(x, y);
+      const con::Cell& was = before[static_cast<size_t>(y * s.width() + x)];
+      if (now.ch != was.ch || now.half != was.half)
+        out += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  return out;
+}
+
+// A cleared screen with the ground line, as after the loop's "cls".
+inline void clean_field() {
+  con::system("cls");
+  con::Setpos(20, 0);
+  con::print(std::string(60, '='));
+}
+
+inline const std::string kGroundRow(60, '=');
 
 // Plays the game from its entry. `frame` runs after every tick's frame delay, when the tick's
 // work is done but for the end-of-wave test; it may change the world, hold keys for the next

@@ -5,6 +5,7 @@
 
 #include "console/console.hpp"
 #include "parkour/actors/actors.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
@@ -17,11 +18,7 @@ int draw(int n) {
 
 // Blanks over a cell, or the ground line when it lies on row 20.
 void erase_cell(float row, float col, int width) {
-  con::Setpos(row, col);
-  if (con::ti(row) == 20)
-    con::print(width == 1 ? "=" : width == 2 ? "==" : "===");
-  else
-    con::print(width == 1 ? " " : width == 2 ? "  " : "   ");
+  wipe(row, col, width);
 }
 
 // Map(0, k) with the hurt colour while the player is marked hurt.
@@ -35,8 +32,7 @@ void take_drops(float bx, float by) {
     if (d[0] == -1) continue;
     if (std::fabs(d[0] - bx) < 2 && by - d[1] <= 2) {
       con::Color(0);
-      con::Setpos(static_cast<float>(d[0]), static_cast<float>(d[1]));
-      con::print(d[0] == 20 ? "===" : "   ");
+      wipe(static_cast<float>(d[0]), static_cast<float>(d[1]), 3);
       Exp += 2;
       d[0] = d[1] = -1;
       Bblo -= 8 + 2 * Lv;
@@ -66,8 +62,7 @@ void erase_trail() {
 void beam_cell(int row, int col, bool judged) {
   if (judged) Panboss(row, col);
   if (!trail_push(static_cast<float>(row), static_cast<float>(col))) return;
-  con::Setpos(static_cast<float>(row), static_cast<float>(col));
-  con::print("█");
+  put(static_cast<float>(row), static_cast<float>(col), "█");
 }
 
 // ---- Boss 1 ----
@@ -177,16 +172,14 @@ void lightning1() {
     // The spark climbs from the boss, one row a tick.
     con::Color(0);
     if (c == 1) {
-      con::Setpos(static_cast<float>(Bgo1[2]), static_cast<float>(Bgo1[3]));
-      con::print(" ");
+      blanks(static_cast<float>(Bgo1[2]), static_cast<float>(Bgo1[3]), 1);
     } else {
       erase_cell(static_cast<float>(Bgo1[2]), static_cast<float>(Bgo1[3]), 2);
     }
     Bgo1[2] -= 1;
     const char* glyph = draw(2) ? ") " : "】";
     con::Color(draw(2) ? 9 : 6);
-    con::Setpos(static_cast<float>(Bgo1[2]), static_cast<float>(Bgo1[3]));
-    con::print(glyph);
+    put(static_cast<float>(Bgo1[2]), static_cast<float>(Bgo1[3]), glyph);
     con::Color(0);
   }
   if (c == 6) {
@@ -198,14 +191,10 @@ void lightning1() {
   const float tr = static_cast<float>(Bgo1[5]), tc = static_cast<float>(Bgo1[6]);
   con::Color(0);
   // The sight goes with plain blanks, even where it lay on the ground line.
-  auto blank = [](float row, float col) {
-    con::Setpos(row, col);
-    con::print("  ");
-  };
-  blank(tr - 1, tc);
-  blank(tr, tc - 1);
-  blank(tr, tc + 1);
-  blank(tr + 1, tc);
+  blanks(tr - 1, tc, 2);
+  blanks(tr, tc - 1, 2);
+  blanks(tr, tc + 1, 2);
+  blanks(tr + 1, tc, 2);
   con::Color(6);
   const int dr = Bgo1[2] - Bgo1[5], dc = Bgo1[3] - Bgo1[6];
   for (int k = 0;; ++k) {
@@ -345,11 +334,18 @@ void strike2() {
       marker_at(p, c, r, cl);
       const char* glyph = draw(2) ? "×" : "＋";
       con::Color(draw(2) ? 10 : 3);
-      con::Setpos(r, cl);
-      con::print(glyph);
+      put(r, cl, glyph);
     }
     con::Color(0);
     return;
+  }
+  // The markers go from the points first: a point on row 5 lies outside the cross's rows, and
+  // nothing else would paint over it.
+  con::Color(0);
+  for (int p = 0; p < 3; ++p) {
+    float r, cl;
+    marker_at(p, c - 1, r, cl);
+    erase_cell(r, cl, 2);
   }
   draw_player();
   con::Color(3);
@@ -391,15 +387,11 @@ void wipe_marks() {
 void show_marks(int orient, float row, float col, int colour) {
   con::Color(colour);
   if (orient == 0) {
-    con::Setpos(row - 3, col);
-    con::print("▼");
-    con::Setpos(row + 3, col);
-    con::print("▲");
+    put(row - 3, col, "▼");
+    put(row + 3, col, "▲");
   } else {
-    con::Setpos(row, col - 3);
-    con::print(" ");
-    con::Setpos(row, col + 3);
-    con::print(" ");
+    put(row, col - 3, " ");
+    put(row, col + 3, " ");
   }
   con::Color(0);
   laser_marks = Marks{true, orient, row, col};

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/console.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
@@ -55,19 +56,15 @@ void generate() {
 void move_drops() {
   for (auto& d : I) {
     if (d[0] == -1) continue;
-    // A drop the fan placed above the screen has no cell to erase.
-    if (d[0] >= 0) {
-      con::Setpos(static_cast<float>(d[0]), static_cast<float>(d[1]));
-      con::Color(0);
-      con::print(d[0] == 20 ? "===" : "   ");
-    }
+    // A drop the fan placed off the screen has no cell there to erase or draw.
+    con::Color(0);
+    wipe(static_cast<float>(d[0]), static_cast<float>(d[1]), 3);
     d[1] += 1;
     if (d[0] < 1 || d[0] > 27 || d[1] > 28) {
       d[0] = d[1] = -1;
     } else {
-      con::Setpos(static_cast<float>(d[0]), static_cast<float>(d[1]));
       con::Color(1);
-      con::print("■");
+      put(static_cast<float>(d[0]), static_cast<float>(d[1]), "■");
     }
     con::Color(0);
   }

@@ -1,9 +1,12 @@
 // The timed powers (fire, water, wind, thunder), the talent screen and the two health bars.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "console/console.hpp"
 #include "parkour/actors/actors.hpp"
+#include "parkour/field.hpp"
 #include "parkour/world.hpp"
 
 namespace parkour {
@@ -39,7 +42,7 @@ namespace {
 
 void ground_line() {
   con::Setpos(20, 0);
-  for (int k = 0; k < 60; ++k) con::print("=");
+  con::print("============================================================");
 }
 
 // A record the object pass found last tick that is still a live monster. The search keeps its
@@ -79,9 +82,18 @@ void fire() {
   Dis = Dis1 = kNone;
 }
 
+// A drop on the screen whose slot is taken over, or whose row changes, goes from where it was
+// drawn first: the drops' own erase only ever looks at where the slot says the drop is.
+void lift_drop(int k) {
+  if (I[k][0] == -1) return;
+  con::Color(0);
+  wipe(static_cast<float>(I[k][0]), static_cast<float>(I[k][1]), 2);
+}
+
 void water() {
   if (T % 4 == 0) {
     ib = (ib + 1) % 20;
+    lift_drop(ib);
     I[ib][1] = static_cast<int>(Y - 2);
   }
   switch (T % 16) {
@@ -100,11 +112,15 @@ void water() {
     default:
       break;
   }
-  if (T % 12 == 9) I[ib][0] = static_cast<int>(X + 2);
+  if (T % 12 == 9) {
+    lift_drop(ib);
+    I[ib][0] = static_cast<int>(X + 2);
+  }
   if (Water == 1) {
     // The last tick adds a "<" of drops in front of the player.
     for (int r = static_cast<int>(X - 6); r <= X + 6; ++r) {
       ib = (ib + 1) % 20;
+      lift_drop(ib);
       I[ib][0] = r;
       I[ib][1] = static_cast<int>((Y - 2) - 0.5 * std::fabs(r - X));
     }
@@ -176,30 +192,48 @@ void talent_screen() {
   ground_line();
 }
 
-// Twenty blocks for a full bar: one per twentieth of the maximum.
-void bar(float value, int max) {
+// Twenty blocks for a full bar: one per twentieth of the maximum. Returns the blocks printed.
+int bar(float value, int max) {
   const double step = max / 20.0;
   double v = 1.0;
-  for (int n = 0; n < 20 && value >= v; ++n) {
+  int n = 0;
+  for (; n < 20 && value >= v; ++n) {
     con::print("▄");
     v += step;
   }
+  return n;
+}
+
+// The head-up display prints the bars right after their labels: the player's from console
+// column 13 of row 3, the boss's from column 12 of row 4.
+constexpr int kPlayerBarColumn = 13;
+constexpr int kBossBarColumn = 12;
+
+// The number after a bar, then up to 30 blanks over what a longer line left, but none past the
+// row's end: the console would wrap them onto the next row, over the field's top row.
+void bar_tail(const char* number, int from, int blocks) {
+  const int room = kFieldCols - from - 2 * blocks - static_cast<int>(std::strlen(number));
+  con::printf("%s%*s", number, std::clamp(room, 0, 30), "");
 }
 
 void boss_bar() {
   con::Color(4);
-  bar(static_cast<float>(Bblo), Bblomax);
+  const int blocks = bar(static_cast<float>(Bblo), Bblomax);
   con::Color(0);
-  con::printf(" %d%30s", Bblo, "");
+  char number[32];
+  std::snprintf(number, sizeof number, " %d", Bblo);
+  bar_tail(number, kBossBarColumn, blocks);
   con::Color(0);
 }
 
 void player_bar() {
   const bool blink = Win == 7 && T % 6 <= 2;
   con::Color(blink ? 3 : 1);
-  bar(Blo, Blomax);
+  const int blocks = bar(Blo, Blomax);
   con::Color(blink ? 3 : 0);
-  con::printf(" %0.1f%30s", static_cast<double>(Blo), "");
+  char number[32];
+  std::snprintf(number, sizeof number, " %0.1f", static_cast<double>(Blo));
+  bar_tail(number, kPlayerBarColumn, blocks);
 }
 
 }  // namespace
