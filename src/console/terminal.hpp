@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "console/backend.hpp"
-#include "console/heldkeys.hpp"
-#include "console/keydecoder.hpp"
+#include "console/input/heldkeys.hpp"
+#include "console/input/keydecoder.hpp"
 #include "console/presenter.hpp"
 
 namespace con {

@@ -1,4 +1,4 @@
-#include "console/heldkeys.hpp"
+#include "console/input/heldkeys.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "console/keydecoder.hpp"
+#include "console/input/keydecoder.hpp"
 
 #include <gtest/gtest.h>
 
