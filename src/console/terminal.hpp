@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
-#include "console/input/heldkeys.hpp"
-#include "console/input/keydecoder.hpp"
+#include "console/input/keyinput.hpp"
 #include "console/presenter.hpp"
 
 namespace con {
@@ -85,14 +84,7 @@ class Terminal : public Backend {
   bool reply_outstanding_ = false;
   Encoder encoder_;
   Presenter presenter_{&encoder_};
-  KeyDecoder decoder_;
-  HeldKeys held_;
-  struct Timed {
-    KeyEvent e;
-    int64_t t;
-  };
-  std::vector<Timed> events_;  // decoded, not yet dispatched
-  std::vector<KeyEvent> scratch_;
+  KeyInput input_;
   std::string out_;
   uint64_t bytes_ = 0, frames_ = 0, wakeups_ = 0;
 };
