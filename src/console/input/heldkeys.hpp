@@ -40,7 +40,7 @@ class HeldKeys {
   static constexpr int64_t kMinTapGapMs = 100;
   // A second event later than this share (percent) of the delay after a first press is the
   // first auto-repeat; earlier it is a new tap.
-  static constexpr int64_t kRepeatDelayShare = 70;
+  static constexpr int64_t kRepeatDelayShare = 80;
   // Slack on the windows above: scheduling and terminal jitter (more over ssh).
   static constexpr int64_t kDelayMarginMs = 60;
   static constexpr int64_t kIntervalMarginMs = 40;
