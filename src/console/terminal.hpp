@@ -55,6 +55,7 @@ class Terminal : public Backend {
 
  private:
   void probe();
+  bool await_replies(std::vector<KeyEvent>& replies);
   void enter_raw();
   // The terminal modes of a run (autowrap off, focus reports, keyboard protocol), and the
   // emergency restore that undoes them.

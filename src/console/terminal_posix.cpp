@@ -15,6 +15,7 @@
 
 #include "console/console.hpp"
 #include "console/fdio_posix.hpp"
+#include "console/input/protocol.hpp"
 #include "console/terminal.hpp"
 
 namespace con {
@@ -208,9 +209,9 @@ void Terminal::enter_raw() {
 
 void Terminal::enter_modes() {
   // DECAWM off: writing the last column never scrolls. Focus reports on. The keyboard protocol
-  // with flags 1|2: keys disambiguated, with event types.
+  // with the flags the probe found granted (input/protocol.hpp).
   std::string modes = "\x1b[?7l\x1b[?1004h";
-  if (protocol_) modes += "\x1b[>3u";
+  if (protocol_) modes += kitty::kPush;
   write_all(modes);
   arm_emergency();
 }
@@ -226,7 +227,8 @@ void Terminal::arm_emergency() {
 
 // One round trip: where the cursor is, how wide the ambiguous glyph is drawn (two cursor
 // reports around it), whether the kitty keyboard protocol answers, and DA1 as the sentinel
-// that every terminal answers last.
+// that every terminal answers last. Where the protocol answers, a second round finds out which
+// of our flags it grants (input/protocol.hpp).
 void Terminal::probe() {
   const int amb = ambiguous_override();
   std::string q = "\x1b[6n";  // DSR-CPR
@@ -234,26 +236,30 @@ void Terminal::probe() {
     encoder_.put(kProbeGlyph, q);
     q += "\x1b[6n";
   }
-  if (!legacy_keyboard()) q += "\x1b[?u";  // keyboard protocol flags
-  q += "\x1b[c";                           // DA1
+  if (!legacy_keyboard()) q += kitty::kQuery;
+  q += "\x1b[c";  // DA1
   write_all(q);
 
   std::vector<KeyEvent> cpr;
-  bool kitty = false, done = false;
-  const int64_t deadline = now_ms() + kProbeTimeoutMs;
-  while (!done && !gone_) {
-    int64_t left = deadline - now_ms();
-    if (left <= 0) break;
-    if (!read_input(static_cast<int>(left))) break;
-    for (const KeyEvent& e : input_.take_replies()) {
-      if (e.kind == KeyEvent::CursorReport) cpr.push_back(e);
-      if (e.kind == KeyEvent::KeyboardFlags) kitty = true;
-      if (e.kind == KeyEvent::Attributes) done = true;
-    }
+  bool has_protocol = false;
+  std::vector<KeyEvent> replies;
+  bool done = await_replies(replies);
+  for (const KeyEvent& e : replies) {
+    if (e.kind == KeyEvent::CursorReport) cpr.push_back(e);
+    if (e.kind == KeyEvent::KeyboardFlags) has_protocol = true;
+  }
+  if (has_protocol && done) {
+    // It has the protocol: what does it grant of what we want? Pushed, asked, popped.
+    write_all(std::string(kitty::kPush) + kitty::kQuery + kitty::kPop + "\x1b[c");
+    replies.clear();
+    done = await_replies(replies);
+    int flags = 0;
+    for (const KeyEvent& e : replies)
+      if (e.kind == KeyEvent::KeyboardFlags) flags = e.arg[0];
+    protocol_ = done && kitty::granted(flags);
   }
   reply_outstanding_ = !done;
-  protocol_ = kitty && done;
-  if (protocol_) input_.set_protocol(true);
+  input_.set_protocol(protocol_);
   if (amb) {
     amb_wide_ = amb == 2;
   } else if (cpr.size() >= 2 && cpr[0].arg[0] == cpr[1].arg[0]) {
@@ -270,6 +276,21 @@ void Terminal::probe() {
     s.append(static_cast<size_t>(std::min(rows_used, presenter_.rows())), '\n');
   }
   write_all(s);
+}
+
+// Reads the terminal's replies until its answer to DA1, within the probe's bounded wait; false
+// when that answer did not come.
+bool Terminal::await_replies(std::vector<KeyEvent>& replies) {
+  const int64_t deadline = now_ms() + kProbeTimeoutMs;
+  while (!gone_) {
+    const int64_t left = deadline - now_ms();
+    if (left <= 0 || !read_input(static_cast<int>(left))) return false;
+    for (const KeyEvent& e : input_.take_replies()) {
+      replies.push_back(e);
+      if (e.kind == KeyEvent::Attributes) return true;
+    }
+  }
+  return false;
 }
 
 void Terminal::leave(bool cursor_below) {
