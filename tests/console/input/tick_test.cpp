@@ -34,13 +34,19 @@ void kitty_tap(Trace& t, int64_t from, int64_t ms) {
 struct Flight {
   int top_stage = 0;   // the highest jump stage reached (Up): 1 a jump, 2 a double jump
   float top_row = 99;  // the highest row the player reached
+  // The player's least push off home (in the game's double-column units) over the ticks
+  // between `from` and `to` ms of the trace.
+  float least_push = 99;
+  int64_t from = -1, to = -1;
 };
 
 // Plays wave 0 with the trace starting one second in, keeping the field clear of monsters.
-Flight fly(Trace trace, int ticks = 70) {
+Flight fly(Trace trace, int ticks = 70, int64_t from = -1, int64_t to = -1) {
   parkour::reset();
   Replay r(std::move(trace), 1000);
   Flight f;
+  f.from = from;
+  f.to = to;
   int last = 0;
   r.on_sleep = [&](Replay&) {
     if (T == last) return;
@@ -48,6 +54,8 @@ Flight fly(Trace trace, int ticks = 70) {
     parkour_test::calm();
     f.top_stage = std::max(f.top_stage, Up);
     f.top_row = std::min(f.top_row, X);
+    const int64_t at = r.now() - 1000;
+    if (at >= f.from && at <= f.to) f.least_push = std::min(f.least_push, Y - Ding);
     if (T >= ticks) throw con::Exit{0};
   };
   con::attach(r);
@@ -102,6 +110,25 @@ TEST(TickReads, TapsUnderTheKeyboardProtocolCountOnceEachEvenWithinATick) {
   const Flight g = fly(two);
   EXPECT_EQ(g.top_stage, 2);
   EXPECT_LE(g.top_row, f.top_row - 2);
+}
+
+TEST(TickReads, HeldRightKeepsPushingThroughAJumpWithoutReleases) {
+  // Hold → for 1.2 s, tap ↑, hold → 2 s more: the keyboard stops repeating → at the tap.
+  Trace xterm;
+  xterm_hold(xterm, 0, 1200, "\x1b[C");
+  xterm.at(1200, "\x1b[A");
+  const Flight f = fly(xterm, 90, 1200, 3200);
+  EXPECT_EQ(f.top_stage, 1);
+  EXPECT_GT(f.least_push, 2.f);
+  // The same hands in kitty, where the releases are seen.
+  Trace kitty;
+  kitty.flags = 31;
+  kitty.at(0, "\x1b[C");
+  for (int64_t r = kDelay; r < 1200; r += kInterval) kitty.at(r, "\x1b[1;1:2C");
+  kitty_tap(kitty, 1200, 80);
+  kitty.at(3200, "\x1b[1;1:3C");
+  const Flight g = fly(kitty, 90, 1200, 3200);
+  EXPECT_GT(g.least_push, 2.f);
 }
 
 }  // namespace
