@@ -5,9 +5,10 @@
 //
 // The terminal is set up as the game box sets it up: raw input with the signal keys still
 // signalling, focus reports on, and with -f the kitty keyboard flags pushed (followed by a
-// query of the flags, whose answer is the trace's first line). OUT is written only once the
-// terminal is ready, so a script can wait for it before it types. Ends after SECONDS (default
-// 10) or at SIGTERM/SIGINT/SIGHUP, with the terminal restored.
+// query of the flags, whose answer is the trace's first read). OUT is written only once the
+// terminal is ready, so a script can wait for it before it types; its first line says where
+// time 0 is on the monotonic clock. Ends after SECONDS (default 10) or at SIGTERM, SIGINT or
+// SIGHUP, with the terminal restored.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -113,6 +114,11 @@ int main(int argc, char** argv) {
   if (!f) {
     std::perror("keylog: cannot write the trace");
     g_stop = 1;
+  } else {
+    // Where time 0 is on the monotonic clock, so a script typing meanwhile can put its actions
+    // on the same time line.
+    std::fprintf(f, "# monotonic ms at 0: %lld\n", static_cast<long long>(t0));
+    std::fflush(f);
   }
   while (!g_stop) {
     const int64_t left = end - now_ms();

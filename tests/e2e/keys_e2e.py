@@ -180,9 +180,7 @@ def parkour(run):
     check(single, "the player's head was not found", term.screen())
     top1 = min(h[0] for _, h in single)
     wait_standing(term)
-    keys.tap("Up", 60)
-    time.sleep(0.25 - 0.06)
-    keys.tap("Up", 60)
+    keys.tap_again("Up", keys.tap("Up", 60), 0.25)
     double = track(term, 1.7)
     run.shot("parkour-double-jump")
     top2 = min(h[0] for _, h in double) if double else 99

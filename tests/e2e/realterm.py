@@ -103,7 +103,7 @@ class Display:
 
 
 class Keys:
-    """The keyboard, through xdotool. `log(what)` hears every action before it is made."""
+    """The keyboard, through xdotool. `log(what)` hears of every action as it is made."""
 
     NAMES = {" ": "space", "\n": "Return", "\b": "BackSpace", "\x1b": "Escape", "\t": "Tab"}
 
@@ -112,9 +112,10 @@ class Keys:
         self.log = log
 
     def _do(self, action, key):
+        self.display.x("xdotool", action, key)
+        # Once xdotool is done, X has the event: closer to its time than the start of the call.
         if self.log:
             self.log("%s %s" % (action, key))
-        self.display.x("xdotool", action, key)
 
     def down(self, key):
         self._do("keydown", key)
@@ -123,9 +124,18 @@ class Keys:
         self._do("keyup", key)
 
     def tap(self, key, ms=60):
+        """Presses and releases `key`; returns when the press was asked for (time.monotonic())."""
+        asked = time.monotonic()
         self.down(key)
         time.sleep(ms / 1000)
         self.up(key)
+        return asked
+
+    def tap_again(self, key, asked, after, ms=60):
+        """Taps `key` again, `after` seconds after the tap asked for at `asked`: each xdotool
+        call takes about as long to reach X, so the presses come `after` apart."""
+        time.sleep(max(0.0, asked + after - time.monotonic()))
+        return self.tap(key, ms)
 
     def type(self, text, ms=50, gap=80):
         for ch in text:
@@ -179,22 +189,31 @@ class Terminal:
     def __init__(self, display, work, command):
         self.display = display
         self.work = work
-        self.proc = subprocess.Popen(self.argv(command), env=self.environment(),
-                                     cwd=work, stdout=subprocess.DEVNULL,
-                                     stderr=open(os.path.join(work, "terminal.log"), "w"),
-                                     start_new_session=True)
         self.window = None
-        for _ in range(200):
-            ids = display.x("xdotool", "search", "--pid", str(self.proc.pid)).split()
-            if ids:
-                self.window = ids[-1]
+        argv = self.argv(command)
+        log = os.path.join(work, "terminal.log")
+        # A terminal that fails to come up is given a second and a third chance: on a loaded
+        # machine a start now and then loses its race with the display.
+        for attempt in range(3):
+            self.proc = subprocess.Popen(argv, env=self.environment(), cwd=work,
+                                         stdout=subprocess.DEVNULL, stderr=open(log, "w"),
+                                         start_new_session=True)
+            for _ in range(200):
+                ids = display.x("xdotool", "search", "--pid", str(self.proc.pid)).split()
+                if ids:
+                    self.window = ids[-1]
+                    break
+                if self.proc.poll() is not None:
+                    break
+                time.sleep(0.05)
+            if self.window:
                 break
-            if self.proc.poll() is not None:
-                break
-            time.sleep(0.05)
-        if not self.window:
             self.close()
-            raise Skip("%s did not open a window" % self.name)
+            time.sleep(0.5)
+        if not self.window:
+            with open(log, errors="replace") as f:
+                why = f.read().strip()[-400:]
+            raise Skip("%s did not open a window: %s" % (self.name, why))
         display.x("xdotool", "windowfocus", "--sync", self.window)
         display.x("xdotool", "mousemove", "--window", self.window, "200", "200")
         self.ready()
@@ -247,7 +266,8 @@ class XTerm(Terminal):
                 "-xrm", "XTerm*VT100.translations: #override <Btn3Down>: print-immediate()",
                 "-e", "sh", "-c", command]
 
-    def version(self):
+    @staticmethod
+    def version():
         return subprocess.run(["xterm", "-version"], stdout=subprocess.PIPE,
                               text=True).stdout.strip()
 
@@ -288,7 +308,8 @@ class Kitty(Terminal):
         env["LIBGL_ALWAYS_SOFTWARE"] = "1"
         return env
 
-    def version(self):
+    @staticmethod
+    def version():
         return subprocess.run(["kitty", "--version"], stdout=subprocess.PIPE,
                               text=True).stdout.strip()
 
