@@ -28,13 +28,17 @@
 
 namespace {
 
+using input_test::read_ticks;
+using input_test::Ticks;
 using input_test::Trace;
 
+// clang-format off
 const char* const kArrowTraces[] = {
-    "xterm-jump", "xterm-double-jump", "xterm-hold-right-tap-up",
-    "tmux-jump",  "tmux-double-jump",  "tmux-hold-right-tap-up",
-    "kitty-jump", "kitty-double-jump", "kitty-hold-right-tap-up",
+    "xterm-jump", "xterm-double-jump", "xterm-hold-right", "xterm-hold-right-tap-up",
+    "tmux-jump",  "tmux-double-jump",  "tmux-hold-right",  "tmux-hold-right-tap-up",
+    "kitty-jump", "kitty-double-jump", "kitty-hold-right", "kitty-hold-right-tap-up",
 };
+// clang-format on
 
 int vk_of(const std::string& key) {
   if (key == "Up") return con::VK_UP;
@@ -55,34 +59,6 @@ const char* name_of(int vk) {
     default:
       return "right";
   }
-}
-
-// What a game's ticks read: the held state of one key at every tick from `phase` on.
-struct Ticks {
-  std::vector<int64_t> at;
-  std::vector<bool> down;
-};
-
-Ticks read_ticks(const Trace& tr, int vk, int64_t period, int64_t phase, int64_t end) {
-  con::KeyInput in;
-  in.set_protocol(tr.flags > 0);
-  con::KeyQueue q;
-  Ticks out;
-  size_t next = 0;
-  for (int64_t t = phase; t <= end; t += period) {
-    while (next < tr.chunks.size() && tr.chunks[next].t <= t) {
-      const Trace::Chunk& c = tr.chunks[next++];
-      if (in.pending() && c.t >= in.deadline()) in.flush(in.deadline(), false);
-      in.feed(c.bytes.data(), c.bytes.size(), c.t);
-    }
-    if (in.pending() && t >= in.deadline()) in.flush(t, false);
-    while (in.dispatch(q)) {
-    }
-    q.clear();
-    out.at.push_back(t);
-    out.down.push_back(in.key_down(vk, t));  // one look per tick, as the console asks
-  }
-  return out;
 }
 
 // The key's decoded events with the time their bytes came.

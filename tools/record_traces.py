@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
 """Records what real terminals send for the key scenarios the input tests replay.
 
-    tools/record_traces.py KEYLOG [OUTDIR] [TERMINAL...]
+    tools/record_traces.py KEYLOG [--out DIR] [--terminal T]... [--scenario S]...
 
-KEYLOG is the logger built with the program (build/keylog); OUTDIR defaults to
-tests/console/input/traces/. For every terminal (xterm, kitty, tmux: tmux 3.3a inside xterm)
-and scenario, the terminal runs `keylog` set up as the game box sets the terminal up (kitty with
+KEYLOG is the logger built with the program (build/keylog); DIR defaults to
+tests/console/input/traces/. For every terminal (xterm, kitty, tmux: tmux 3.3a inside xterm;
+all three unless some are named) and scenario (all unless some are named), the terminal runs `keylog` set up as the game box sets the terminal up (kitty with
 the keyboard protocol flags the program pushes), and the scenario is typed with xdotool under
 Xvfb, X's auto-repeat on at its defaults. The trace keeps what the terminal sent, with the time
 each read arrived, and the typed actions on the same time line ("# @<ms> keydown Up"). The
 traces README says how to read them.
 """
 
+import argparse
 import os
 import subprocess
 import sys
@@ -32,6 +33,12 @@ def jump(k):
 
 def double_jump(k):
     k.tap_again("Up", k.tap("Up", 60), 0.25)
+
+
+def hold_right(k):
+    k.down("Right")
+    time.sleep(1.5)
+    k.up("Right")
 
 
 def hold_right_tap_up(k):
@@ -68,6 +75,7 @@ def typed_text(k):
 SCENARIOS = [
     ("jump", "up tapped once", jump),
     ("double-jump", "up tapped, and again 0.25 s later", double_jump),
+    ("hold-right", "right held 1.5 s", hold_right),
     ("hold-right-tap-up", "right held 1.2 s, up tapped, right held 2 s more", hold_right_tap_up),
     ("launcher-choice", "1 2 Backspace Enter", launcher_choice),
     ("snake-start", "1 Enter", snake_start),
@@ -126,18 +134,19 @@ def record(display, terminal, keylog, name, scenario, outdir):
 
 
 def main():
-    if len(sys.argv) < 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    keylog = os.path.abspath(sys.argv[1])
-    outdir = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
-        ROOT, "tests", "console", "input", "traces")
-    terminals = sys.argv[3:] or ["xterm", "kitty", "tmux"]
+    ap = argparse.ArgumentParser(description="Records key traces in real terminals.")
+    ap.add_argument("keylog")
+    ap.add_argument("--out", default=os.path.join(ROOT, "tests", "console", "input", "traces"))
+    ap.add_argument("--terminal", action="append", choices=["xterm", "kitty", "tmux"])
+    ap.add_argument("--scenario", action="append", choices=[n for n, _, _ in SCENARIOS])
+    args = ap.parse_args()
+    keylog = os.path.abspath(args.keylog)
     display = rt.Display()
     try:
-        for terminal in terminals:
+        for terminal in args.terminal or ["xterm", "kitty", "tmux"]:
             for name, _, scenario in SCENARIOS:
-                record(display, terminal, keylog, name, scenario, outdir)
+                if not args.scenario or name in args.scenario:
+                    record(display, terminal, keylog, name, scenario, args.out)
     finally:
         display.close()
     return 0

@@ -86,6 +86,34 @@ inline Trace load_trace(const std::string& name) {
   return tr;
 }
 
+// What a game's ticks read of one key: its held state at every tick from `phase` to `end`, one
+// look per tick as the console asks, with the trace fed through the terminal's input path.
+struct Ticks {
+  std::vector<int64_t> at;
+  std::vector<bool> down;
+};
+inline Ticks read_ticks(const Trace& tr, int vk, int64_t period, int64_t phase, int64_t end) {
+  con::KeyInput in;
+  in.set_protocol(tr.flags > 0);
+  con::KeyQueue q;
+  Ticks out;
+  size_t next = 0;
+  for (int64_t t = phase; t <= end; t += period) {
+    while (next < tr.chunks.size() && tr.chunks[next].t <= t) {
+      const Trace::Chunk& c = tr.chunks[next++];
+      if (in.pending() && c.t >= in.deadline()) in.flush(in.deadline(), false);
+      in.feed(c.bytes.data(), c.bytes.size(), c.t);
+    }
+    if (in.pending() && t >= in.deadline()) in.flush(t, false);
+    while (in.dispatch(q)) {
+    }
+    q.clear();
+    out.at.push_back(t);
+    out.down.push_back(in.key_down(vk, t));
+  }
+  return out;
+}
+
 class Replay : public con::Backend {
  public:
   // The trace's time 0 falls at virtual time `at_ms`. With the protocol flags of a trace the

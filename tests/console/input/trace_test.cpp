@@ -50,11 +50,14 @@ void with_trace(const Trace& t, const std::function<void(Replay&)>& body) {
 
 TEST(Traces, AllAreThereAndSaySoWhatTheyAre) {
   for (const char* term : kTerminals) {
-    const Trace t = trace(term, "double-jump");
-    EXPECT_FALSE(t.terminal.empty()) << term;
-    EXPECT_EQ(t.flags, std::string(term) == "kitty" ? 31 : 0) << term;
-    EXPECT_EQ(t.actions.size(), 4u) << term;
-    EXPECT_GE(t.chunks.size(), 2u) << term;
+    for (const char* scenario : {"jump", "double-jump", "hold-right", "hold-right-tap-up",
+                                 "launcher-choice", "snake-start", "killer-vote", "typed-text"}) {
+      const Trace t = trace(term, scenario);
+      EXPECT_FALSE(t.terminal.empty()) << term << " " << scenario;
+      EXPECT_EQ(t.flags, std::string(term) == "kitty" ? 31 : 0) << term << " " << scenario;
+      EXPECT_GE(t.actions.size(), 2u) << term << " " << scenario;
+      EXPECT_FALSE(t.chunks.empty()) << term << " " << scenario;
+    }
   }
 }
 
@@ -65,6 +68,27 @@ TEST(Traces, UpAndUpAgainAQuarterSecondLaterJumpTwiceEverywhere) {
     const Flight twice = fly(trace(term, "double-jump"));
     EXPECT_EQ(twice.top_stage, 2) << term;
     EXPECT_LE(twice.top_row, single.top_row - 2) << term;
+  }
+}
+
+TEST(Traces, AHeldArrowReadsDownUntilLetGoAndUpSoonAfter) {
+  for (const char* term : kTerminals) {
+    const Trace t = trace(term, "hold-right");
+    const int64_t press = when(t, "keydown Right"), let_go = when(t, "keyup Right");
+    const input_test::Ticks k = input_test::read_ticks(t, con::VK_RIGHT, 5, 0, let_go + 1000);
+    int64_t up_at = -1;
+    for (size_t i = 0; i < k.at.size(); ++i) {
+      // Down from its press until let go (the action is stamped up to 20 ms late), with no
+      // gap while the keyboard waits to repeat it.
+      if (k.at[i] >= press && k.at[i] < let_go - 20) {
+        EXPECT_TRUE(k.down[i]) << term << " at " << k.at[i];
+      }
+      if (k.at[i] >= let_go - 20 && !k.down[i] && up_at < 0) up_at = k.at[i];
+    }
+    // Up soon after: at once where releases are reported, else two repeat intervals and the
+    // margin after the last repeat.
+    EXPECT_GE(up_at, 0) << term;
+    EXPECT_LE(up_at - let_go, 2 * 40 + con::HeldKeys::kIntervalMarginMs + 20) << term;
   }
 }
 
