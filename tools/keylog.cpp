@@ -1,11 +1,14 @@
 // keylog: records what a terminal sends for the keys typed into it, with the time each read
 // arrived, in the trace format the input tests replay (tests/console/input/traces/README.md).
 //
-//   keylog [-f FLAGS] [-t SECONDS] OUT
+//   keylog [-f FLAGS] [-q] [-t SECONDS] OUT
 //
 // The terminal is set up as the game box sets it up: raw input with the signal keys still
 // signalling, focus reports on, and with -f the kitty keyboard flags pushed (followed by a
-// query of the flags, whose answer is the trace's first read). OUT is written only once the
+// query of the flags, whose answer is the trace's first read); -q asks for the keyboard flags
+// in force and the device attributes without pushing any, to see what a program left behind
+// (a terminal with the protocol answers CSI ? flags u, every terminal CSI ? ... c). OUT is
+// written only once the
 // terminal is ready, so a script can wait for it before it types; its first line says where
 // time 0 is on the monotonic clock. Ends after SECONDS (default 10) or at SIGTERM, SIGINT or
 // SIGHUP, with the terminal restored.
@@ -60,7 +63,7 @@ std::string escaped(const char* p, size_t n) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: keylog [-f FLAGS] [-t SECONDS] OUT\n");
+  std::fprintf(stderr, "usage: keylog [-f FLAGS] [-q] [-t SECONDS] OUT\n");
   return 2;
 }
 
@@ -68,11 +71,14 @@ int usage() {
 
 int main(int argc, char** argv) {
   int flags = 0;
+  bool query = false;
   double seconds = 10;
   const char* out_path = nullptr;
   for (int k = 1; k < argc; ++k) {
     if (!std::strcmp(argv[k], "-f") && k + 1 < argc) {
       flags = std::atoi(argv[++k]);
+    } else if (!std::strcmp(argv[k], "-q")) {
+      query = true;
     } else if (!std::strcmp(argv[k], "-t") && k + 1 < argc) {
       seconds = std::atof(argv[++k]);
     } else if (argv[k][0] != '-' && !out_path) {
@@ -104,6 +110,7 @@ int main(int argc, char** argv) {
 
   std::string modes = "\x1b[?1004h";
   if (flags > 0) modes += "\x1b[>" + std::to_string(flags) + "u\x1b[?u";
+  if (query) modes += "\x1b[?u\x1b[c";
   put(STDOUT_FILENO, modes + "keylog: recording\r\n");
 
   std::string log;

@@ -20,6 +20,7 @@ moments there.
 """
 
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -93,8 +94,11 @@ class Run:
         self.kind = kind
         self.work = work
         self.shots = os.environ.get("GAMEBOX_E2E_SHOTS")
-        # The shell outlives a Ctrl-C that the terminal turns into SIGINT, to tell the code.
-        cmd = "trap : INT; %s; echo $? > rc; sleep 2" % program
+        # The shell outlives a Ctrl-C that the terminal turns into SIGINT, to tell the code;
+        # then the logger asks the terminal what keyboard flags the program left in force.
+        keylog = os.path.join(os.path.dirname(program.split()[0]), "keylog")
+        after = "%s -q -t 0.5 after" % keylog if os.path.exists(keylog) else "true"
+        cmd = "trap : INT; %s; echo $? > rc; %s; sleep 2" % (program, after)
         self.term = rt.TERMINALS[kind](display, work, cmd)
         self.keys = rt.Keys(display)
 
@@ -107,6 +111,22 @@ class Run:
         self.keys.tap("ctrl+c")
         rc = exit_code(self.work)
         check(rc == 130, "Ctrl-C: exit code %s, expected 130" % rc)
+        # The keyboard protocol is popped: kitty reports no flags left (xterm knows none).
+        path = os.path.join(self.work, "after")
+        reads = ""
+        end = time.time() + 3
+        while time.time() < end and not re.search(r"\\x1b\[\?[0-9;]*c", reads):
+            if os.path.exists(path):
+                with open(path) as f:
+                    reads = f.read()
+            time.sleep(0.05)
+        if not reads:
+            return  # no logger built next to the program
+        flags = re.findall(r"\\x1b\[\?([0-9]*)u", reads)
+        if self.kind == "kitty":
+            check(flags == ["0"], "keyboard flags left after the program: %r" % reads)
+        else:
+            check(flags == [], "a flags answer from %s: %r" % (self.kind, reads))
 
     def close(self):
         self.term.close()
@@ -223,9 +243,9 @@ def main():
                 scenario(run)
             finally:
                 run.close()
-                rc = os.path.join(work, "rc")
-                if os.path.exists(rc):
-                    os.unlink(rc)
+                for left in ("rc", "after"):
+                    if os.path.exists(os.path.join(work, left)):
+                        os.unlink(os.path.join(work, left))
             print("%s: %s ok" % (kind, name))
     except rt.Skip as e:
         print("SKIP: %s" % e)
