@@ -250,6 +250,7 @@ TEST(Terminal, CtrlCUnderTheProtocolAndFatalSignalsEndTheRunRestored) {
     t.finish(s);
   }
   EXPECT_EQ(ft.termios_of(), before);
+  EXPECT_EQ(ft.pushed(), 0u);
   for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) {
     Terminal t(ft.slave, ft.slave);
     t.start(s);
@@ -262,6 +263,7 @@ TEST(Terminal, CtrlCUnderTheProtocolAndFatalSignalsEndTheRunRestored) {
     killer.join();
     t.finish(s);
     EXPECT_EQ(ft.termios_of(), before) << sig;
+    EXPECT_EQ(ft.pushed(), 0u) << sig;
   }
 }
 
@@ -290,7 +292,7 @@ TEST(Terminal, AResizeRedrawsInFullAndAGoneTerminalEndsQuietly) {
 }
 
 TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
-  FakeTerminal ft("\x1b[?62c");
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");  // with the keyboard protocol, popped too
   const std::string before = ft.termios_of();
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
@@ -309,8 +311,9 @@ TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
   EXPECT_EQ(WTERMSIG(status), SIGSEGV);  // the crash goes on to its default end
   EXPECT_EQ(ft.termios_of(), before);
   std::string out = ft.output();
-  EXPECT_NE(out.find("\x1b[?1004l\x1b[?7h\x1b[0m\x1b[?25h", out.find("\x1b[?7l")),
+  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[?25h", out.find("\x1b[?7l")),
             std::string::npos);
+  EXPECT_EQ(ft.pushed(), 0u);
 }
 
 }  // namespace
