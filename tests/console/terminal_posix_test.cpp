@@ -32,8 +32,9 @@ using con::Terminal;
 // and DA1s from it.
 struct FakeTerminal {
   int master = -1, slave = -1;
-  std::string answer;  // sent when the first DA1 query arrives
-  int grants = 31;     // keyboard flags it grants of those pushed
+  std::string answer;         // sent when the first DA1 query arrives
+  int grants = 31;            // keyboard flags it grants of those pushed
+  bool answers_later = true;  // false: only the first DA1 gets an answer
   std::mutex mu;
   std::string seen;  // everything the program wrote
   std::vector<int> stack;
@@ -67,7 +68,7 @@ struct FakeTerminal {
           const std::string q = seen.substr(at, end + 1 - at);
           done = end + 1;
           if (q == "\x1b[c") {
-            send(first ? answer : later + "\x1b[?62c");
+            if (first || answers_later) send(first ? answer : later + "\x1b[?62c");
             first = false;
             later.clear();
           } else if (kitty && q == "\x1b[?u") {
@@ -160,6 +161,23 @@ TEST(Terminal, ProbeFindsWideAmbiguousGlyphsAndTheKeyboardProtocolAndAllIsUndone
   EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[1;3H\r\n\x1b[?25h", push),
             std::string::npos);
   EXPECT_EQ(ft.pushed(), 0u);
+}
+
+TEST(Terminal, ATerminalThatAnswersOnlyTheFirstRoundIsReadWithoutTheProtocol) {
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");
+  ft.answers_later = false;
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  auto t0 = std::chrono::steady_clock::now();
+  t.start(s);
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
+  EXPECT_FALSE(t.keyboard_protocol());
+  EXPECT_LT(ms, Terminal::kProbeTimeoutMs + 300);  // one bounded wait, not more
+  t.finish(s);
+  EXPECT_EQ(ft.pushed(), 0u);
+  EXPECT_EQ(ft.output().find("\x1b[?1004h\x1b[>"), std::string::npos);
 }
 
 TEST(Terminal, AProtocolThatGrantsTooLittleIsNotUsed) {
