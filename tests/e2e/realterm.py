@@ -41,9 +41,9 @@ def need(*programs):
 
 def display_numbers():
     """Display numbers to try, from GAMEBOX_XVFB_DISPLAYS ("61-69" or "61 62 63")."""
-    spec = os.environ.get("GAMEBOX_XVFB_DISPLAYS", "61-69")
+    wanted = os.environ.get("GAMEBOX_XVFB_DISPLAYS", "61-69")
     numbers = []
-    for part in spec.replace(",", " ").split():
+    for part in wanted.replace(",", " ").split():
         if "-" in part:
             lo, hi = part.split("-", 1)
             numbers.extend(range(int(lo), int(hi) + 1))
