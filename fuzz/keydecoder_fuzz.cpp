@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "console/keydecoder.hpp"
+#include "console/input/keydecoder.hpp"
 #include "harness.hpp"
 
 namespace {

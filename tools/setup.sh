@@ -17,6 +17,17 @@ if [ "$what" = test ]; then
   have_cmd clang++ || need+=(clang)
   have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
   have_cmd man || need+=(man-db)
+  # The keys in real terminals: xterm and kitty under Xvfb, typed into with xdotool.
+  have_cmd python3 || need+=(python3)
+  have_cmd Xvfb || need+=(xvfb)
+  have_cmd xset || need+=(x11-xserver-utils)
+  have_cmd xdotool || need+=(xdotool)
+  have_cmd xterm || need+=(xterm)
+  have_cmd kitty || need+=(kitty)
+  # kitty loads OpenGL at run time; under Xvfb it draws with Mesa's software renderer.
+  have_pkg libgl1-mesa-dri || need+=(libgl1 libglx-mesa0 libgl1-mesa-dri)
+  have_pkg fonts-noto-cjk || need+=(fonts-noto-cjk)
+  have_pkg fonts-dejavu-core || need+=(fonts-dejavu-core)
 fi
 if [ "$what" = deb ]; then
   for c in dpkg-shlibdeps:dpkg-dev file:file lintian:lintian; do have_cmd "${c%%:*}" || need+=("${c#*:}"); done

@@ -25,6 +25,16 @@ struct State {
   int scan = -1;
   uint32_t rng = 1;
   std::optional<unsigned> seed_override;
+  // One answer per moment: between two gatherings of input, every query of a key's held state
+  // gives the answer the first one got. A game that asks for a key twice in a tick (once to
+  // act on a press, once to see it let go) then sees one state, and a release that came since
+  // the last gathering is seen by every query after it, not by the first alone.
+  uint32_t moment = 1;
+  struct Asked {
+    uint32_t moment = 0;
+    bool down = false;
+  };
+  Asked asked[256];
 };
 
 State& st() {
@@ -35,6 +45,13 @@ State& st() {
 Backend& be() {
   if (!st().backend) throw Exit{0};
   return *st().backend;
+}
+
+// Gathers input: the backend's pump, and the start of a new moment for the held keys.
+void gather(int64_t deadline_ms, bool until_key) {
+  State& s = st();
+  be().pump(s.keys, deadline_ms, until_key);
+  ++s.moment;
 }
 
 // Output that shows on the console: into the model, and to a byte stream if there is one.
@@ -49,7 +66,7 @@ void wait_key() {
   while (s.keys.empty()) {
     if (s.keys.closed) throw Exit{0};
     be().present(s.screen);
-    be().pump(s.keys, INT64_MAX, true);
+    gather(INT64_MAX, true);
   }
 }
 
@@ -319,7 +336,7 @@ bool read_ll(long long& value) {
 int _kbhit() {
   State& s = st();
   if (s.scan >= 0) return 1;
-  if (s.keys.empty()) be().pump(s.keys, be().now_ms(), false);
+  if (s.keys.empty()) gather(be().now_ms(), false);
   return s.keys.empty() ? 0 : 1;
 }
 
@@ -338,14 +355,26 @@ int _getch() {
 }
 
 short GetAsyncKeyState(int vk) {
-  return be().key_down(vk) ? static_cast<short>(INT16_MIN) : static_cast<short>(0);
+  State& s = st();
+  bool down;
+  if (vk < 0 || vk > 0xFF) {
+    down = be().key_down(vk);
+  } else {
+    State::Asked& a = s.asked[vk];
+    if (a.moment != s.moment) {
+      a.down = be().key_down(vk);
+      a.moment = s.moment;
+    }
+    down = a.down;
+  }
+  return down ? static_cast<short>(INT16_MIN) : static_cast<short>(0);
 }
 
 void Sleep(int ms) {
   State& s = st();
   Backend& b = be();
   b.present(s.screen);
-  b.pump(s.keys, b.now_ms() + (ms > 0 ? ms : 0), false);
+  gather(b.now_ms() + (ms > 0 ? ms : 0), false);
 }
 
 int time() {

@@ -66,7 +66,9 @@ int64_t monotonic_ms() {
 
 }  // namespace
 
-Win32Console::Win32Console(void* in, void* out) : in_(in), out_(out) {}
+Win32Console::Win32Console(void* in, void* out) : in_(in), out_(out) {
+  held_.set_exact(true);
+}
 
 Win32Console::~Win32Console() {
   if (started_ && !finished_) restore();
@@ -298,13 +300,18 @@ void Win32Console::drain() {
       }
       if (r.EventType == FOCUS_EVENT && !r.Event.FocusEvent.bSetFocus) {
         // Releases while the window has no focus never arrive.
-        for (bool& b : held_) b = false;
+        held_.clear();
         continue;
       }
       if (r.EventType != KEY_EVENT) continue;
       const KEY_EVENT_RECORD& e = r.Event.KeyEvent;
-      const int i = vk_index(e.wVirtualKeyCode);
-      if (i >= 0) held_[i] = e.bKeyDown != FALSE;
+      if (vk_index(e.wVirtualKeyCode) >= 0) {
+        if (e.bKeyDown) {
+          held_.press(e.wVirtualKeyCode, now_ms());
+        } else {
+          held_.release(e.wVirtualKeyCode, now_ms());
+        }
+      }
       if (!e.bKeyDown) continue;
       win32::KeyCodes c =
           win32::getch_codes(e.wVirtualKeyCode, e.uChar.UnicodeChar, e.dwControlKeyState);
@@ -356,8 +363,7 @@ void Win32Console::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
 bool Win32Console::key_down(int vk) {
   check_quit();
   drain();
-  const int i = vk_index(vk);
-  return i >= 0 && held_[i];
+  return vk_index(vk) >= 0 && held_.down(vk, now_ms());
 }
 
 }  // namespace con

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
-#include "console/keydecoder.hpp"
+#include "console/input/keydecoder.hpp"
 
 namespace con {
 

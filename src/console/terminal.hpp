@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
-#include "console/heldkeys.hpp"
-#include "console/keydecoder.hpp"
+#include "console/input/keyinput.hpp"
 #include "console/presenter.hpp"
 
 namespace con {
@@ -56,6 +55,7 @@ class Terminal : public Backend {
 
  private:
   void probe();
+  bool await_replies(std::vector<KeyEvent>& replies);
   void enter_raw();
   // The terminal modes of a run (autowrap off, focus reports, keyboard protocol), and the
   // emergency restore that undoes them.
@@ -85,14 +85,7 @@ class Terminal : public Backend {
   bool reply_outstanding_ = false;
   Encoder encoder_;
   Presenter presenter_{&encoder_};
-  KeyDecoder decoder_;
-  HeldKeys held_;
-  struct Timed {
-    KeyEvent e;
-    int64_t t;
-  };
-  std::vector<Timed> events_;  // decoded, not yet dispatched
-  std::vector<KeyEvent> scratch_;
+  KeyInput input_;
   std::string out_;
   uint64_t bytes_ = 0, frames_ = 0, wakeups_ = 0;
 };

@@ -15,6 +15,7 @@
 
 #include "console/console.hpp"
 #include "console/fdio_posix.hpp"
+#include "console/input/protocol.hpp"
 #include "console/terminal.hpp"
 
 namespace con {
@@ -171,7 +172,7 @@ void Terminal::start(Screen& s) {
   g_cont = 0;
   g_winch = 0;
   std::string gb = locale_gb_charset();
-  if (!gb.empty() && encoder_.set_charset(gb)) decoder_.set_gbk(true);
+  if (!gb.empty() && encoder_.set_charset(gb)) input_.set_gbk(true);
 
   have_saved_ = ::tcgetattr(in_fd_, &saved_) == 0;
   g_in = in_fd_;
@@ -208,9 +209,9 @@ void Terminal::enter_raw() {
 
 void Terminal::enter_modes() {
   // DECAWM off: writing the last column never scrolls. Focus reports on. The keyboard protocol
-  // with flags 1|2: keys disambiguated, with event types.
+  // with the flags the probe found granted (input/protocol.hpp).
   std::string modes = "\x1b[?7l\x1b[?1004h";
-  if (protocol_) modes += "\x1b[>3u";
+  if (protocol_) modes += kitty::kPush;
   write_all(modes);
   arm_emergency();
 }
@@ -226,7 +227,8 @@ void Terminal::arm_emergency() {
 
 // One round trip: where the cursor is, how wide the ambiguous glyph is drawn (two cursor
 // reports around it), whether the kitty keyboard protocol answers, and DA1 as the sentinel
-// that every terminal answers last.
+// that every terminal answers last. Where the protocol answers, a second round finds out which
+// of our flags it grants (input/protocol.hpp).
 void Terminal::probe() {
   const int amb = ambiguous_override();
   std::string q = "\x1b[6n";  // DSR-CPR
@@ -234,37 +236,30 @@ void Terminal::probe() {
     encoder_.put(kProbeGlyph, q);
     q += "\x1b[6n";
   }
-  if (!legacy_keyboard()) q += "\x1b[?u";  // keyboard protocol flags
-  q += "\x1b[c";                           // DA1
+  if (!legacy_keyboard()) q += kitty::kQuery;
+  q += "\x1b[c";  // DA1
   write_all(q);
 
   std::vector<KeyEvent> cpr;
-  bool kitty = false, done = false;
-  const int64_t deadline = now_ms() + kProbeTimeoutMs;
-  while (!done && !gone_) {
-    int64_t left = deadline - now_ms();
-    if (left <= 0) break;
-    if (!read_input(static_cast<int>(left))) break;
-    for (size_t k = 0; k < events_.size();) {
-      const KeyEvent& e = events_[k].e;
-      if (e.kind == KeyEvent::CursorReport) cpr.push_back(e);
-      if (e.kind == KeyEvent::KeyboardFlags) kitty = true;
-      if (e.kind == KeyEvent::Attributes) done = true;
-      bool reply = e.kind == KeyEvent::CursorReport || e.kind == KeyEvent::KeyboardFlags ||
-                   e.kind == KeyEvent::Attributes;
-      if (reply) {
-        events_.erase(events_.begin() + static_cast<long>(k));
-      } else {
-        ++k;
-      }
-    }
+  bool has_protocol = false;
+  std::vector<KeyEvent> replies;
+  bool done = await_replies(replies);
+  for (const KeyEvent& e : replies) {
+    if (e.kind == KeyEvent::CursorReport) cpr.push_back(e);
+    if (e.kind == KeyEvent::KeyboardFlags) has_protocol = true;
+  }
+  if (has_protocol && done) {
+    // It has the protocol: what does it grant of what we want? Pushed, asked, popped.
+    write_all(std::string(kitty::kPush) + kitty::kQuery + kitty::kPop + "\x1b[c");
+    replies.clear();
+    done = await_replies(replies);
+    int flags = 0;
+    for (const KeyEvent& e : replies)
+      if (e.kind == KeyEvent::KeyboardFlags) flags = e.arg[0];
+    protocol_ = done && kitty::granted(flags);
   }
   reply_outstanding_ = !done;
-  protocol_ = kitty && done;
-  if (protocol_) {
-    decoder_.set_protocol(true);
-    held_.set_exact(true);
-  }
+  input_.set_protocol(protocol_);
   if (amb) {
     amb_wide_ = amb == 2;
   } else if (cpr.size() >= 2 && cpr[0].arg[0] == cpr[1].arg[0]) {
@@ -281,6 +276,21 @@ void Terminal::probe() {
     s.append(static_cast<size_t>(std::min(rows_used, presenter_.rows())), '\n');
   }
   write_all(s);
+}
+
+// Reads the terminal's replies until its answer to DA1, within the probe's bounded wait; false
+// when that answer did not come.
+bool Terminal::await_replies(std::vector<KeyEvent>& replies) {
+  const int64_t deadline = now_ms() + kProbeTimeoutMs;
+  while (!gone_) {
+    const int64_t left = deadline - now_ms();
+    if (left <= 0 || !read_input(static_cast<int>(left))) return false;
+    for (const KeyEvent& e : input_.take_replies()) {
+      replies.push_back(e);
+      if (e.kind == KeyEvent::Attributes) return true;
+    }
+  }
+  return false;
 }
 
 void Terminal::leave(bool cursor_below) {
@@ -376,58 +386,35 @@ bool Terminal::read_input(int timeout_ms) {
     }
   }
   const int64_t now = now_ms();
-  scratch_.clear();
   if (fds[0].revents & POLLIN) {
     char buf[4096];
     ssize_t n = ::read(in_fd_, buf, sizeof buf);
     if (n > 0) {
-      decoder_.feed(buf, static_cast<size_t>(n), now, scratch_);
+      input_.feed(buf, static_cast<size_t>(n), now);
     } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
       gone_ = true;
     }
   } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
     gone_ = true;
   }
-  if (decoder_.pending() && now >= decoder_.deadline()) decoder_.flush(now, gone_, scratch_);
-  for (const KeyEvent& e : scratch_) events_.push_back({e, now});
+  if (input_.pending() && now >= input_.deadline()) input_.flush(now, gone_);
   return !gone_;
 }
 
 void Terminal::dispatch(KeyQueue& q) {
-  // Taken one by one: a signal key in the middle leaves what follows for after it.
-  while (!events_.empty()) {
-    const Timed ev = events_.front();
-    events_.erase(events_.begin());
-    const KeyEvent& e = ev.e;
-    switch (e.kind) {
-      case KeyEvent::Key:
-        if (e.ncodes) q.push_event(e.codes, e.ncodes);
-        if (e.vk) {
-          if (e.type == KeyEvent::Press) held_.press(e.vk, ev.t);
-          if (e.type == KeyEvent::Repeat) held_.repeat(e.vk, ev.t);
-          if (e.type == KeyEvent::Release) held_.release(e.vk, ev.t);
-        }
-        break;
-      case KeyEvent::Signal:
-        // Under the keyboard protocol these keys come as keys: they act as their signals do.
-        if (e.type == KeyEvent::Release) break;
-        if (e.arg[0] == SIGTSTP) {
-          suspend();
-        } else {
-          throw Exit{128 + e.arg[0]};
-        }
-        break;
-      case KeyEvent::FocusOut:
-        held_.clear();  // releases made in another window are never reported
-        break;
-      default:
-        break;  // focus in, late replies to the start-up queries
+  // Under the keyboard protocol Ctrl-C, Ctrl-\ and Ctrl-Z come as keys: they act as their
+  // signals do. Whatever followed them waits until we are back.
+  while (int sig = input_.dispatch(q)) {
+    if (sig == SIGTSTP) {
+      suspend();
+    } else {
+      throw Exit{128 + sig};
     }
   }
 }
 
 void Terminal::suspend() {
-  held_.clear();
+  input_.release_all();
   // The rest of our job (a parent such as make, or a subshell) stops at once, and the shell
   // may take the terminal back before we are done: with SIGTTOU blocked the restore still
   // goes through instead of stopping us half way.
@@ -465,7 +452,7 @@ void Terminal::handle_signals() {
   if (g_cont) {
     // Continued after a stop we did not make (kill -STOP): the shell may have reset the modes.
     g_cont = 0;
-    held_.clear();
+    input_.release_all();
     update_size();
     enter_raw();
     enter_modes();
@@ -488,8 +475,8 @@ void Terminal::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     const int64_t now = now_ms();
     if (!until_key && polled && now >= deadline_ms) return;
     int64_t wait = until_key ? -1 : std::max<int64_t>(deadline_ms - now, 0);
-    if (decoder_.pending()) {
-      int64_t esc = std::max<int64_t>(decoder_.deadline() - now, 0);
+    if (input_.pending()) {
+      int64_t esc = std::max<int64_t>(input_.deadline() - now, 0);
       if (wait < 0 || esc < wait) wait = esc;
     }
     if (wait > 1000000) wait = 1000000;
@@ -499,7 +486,7 @@ void Terminal::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
 }
 
 bool Terminal::key_down(int vk) {
-  return held_.down(vk, now_ms());
+  return input_.key_down(vk, now_ms());
 }
 
 }  // namespace con

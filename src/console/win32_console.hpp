@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
+#include "console/input/heldkeys.hpp"
 #include "console/screen.hpp"
 
 namespace con::win32 {
@@ -252,8 +253,10 @@ class Win32Console : public Backend {
   int shown_cx_ = -1, shown_cy_ = -1, shown_attr_ = -1, shown_visible_ = -1;
   win32::Frame frame_;
   std::vector<win32::Run> runs_;
-  std::vector<win32::KeyCodes> pending_;         // read from the console, not yet queued
-  bool held_[4] = {false, false, false, false};  // left, up, right, down
+  std::vector<win32::KeyCodes> pending_;  // read from the console, not yet queued
+  // The console reports every key down and up: exact, and a tap between two looks still
+  // reads as down once.
+  HeldKeys held_;
 };
 
 }  // namespace con

@@ -336,6 +336,39 @@ TEST(Console, HeldKeysFollowTheirIntervalsAndQueueRepeats) {
   });
 }
 
+// A backend whose keys change state at every look, as a real keyboard may between two looks.
+struct Flickering : con::Headless {
+  int looks = 0;
+  int of_key[256] = {};
+  bool key_down(int vk) override {
+    ++looks;
+    return ++of_key[vk & 0xFF] % 2 == 1;
+  }
+};
+
+TEST(Console, EveryQueryBetweenTwoGatheringsOfInputGetsOneAnswer) {
+  Flickering h;
+  with_console(h, [&] {
+    const short first = con::GetAsyncKeyState(con::VK_UP);
+    EXPECT_LT(first, 0);
+    EXPECT_EQ(con::GetAsyncKeyState(con::VK_UP), first);
+    EXPECT_EQ(h.looks, 1);
+    EXPECT_LT(con::GetAsyncKeyState(con::VK_DOWN), 0);  // each key is looked at once
+    EXPECT_EQ(h.looks, 2);
+    con::Sleep(10);
+    EXPECT_EQ(con::GetAsyncKeyState(con::VK_UP), 0);
+    EXPECT_EQ(con::GetAsyncKeyState(con::VK_UP), 0);
+    // _kbhit on an empty queue gathers input too: a new moment.
+    EXPECT_EQ(con::_kbhit(), 0);
+    EXPECT_LT(con::GetAsyncKeyState(con::VK_UP), 0);
+    EXPECT_EQ(h.looks, 4);
+    // Codes outside the table are never kept.
+    con::GetAsyncKeyState(0x1234);
+    con::GetAsyncKeyState(0x1234);
+    EXPECT_EQ(h.looks, 6);
+  });
+}
+
 TEST(Console, PrintfFormatsLongText) {
   con::Headless h;
   with_console(h, [] {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "console/console.hpp"
 #include "console/terminal.hpp"
@@ -25,11 +26,18 @@ namespace {
 
 using con::Terminal;
 
+// Answers the first DA1 with `answer` (which carries the replies to the first round of the
+// probe). A fake that answers the flags query there also keeps a stack of keyboard flags, as
+// the protocol has it: pushes (masked by what it grants), pops, and answers later flags queries
+// and DA1s from it.
 struct FakeTerminal {
   int master = -1, slave = -1;
-  std::string answer;  // sent when a DA1 query arrives
+  std::string answer;         // sent when the first DA1 query arrives
+  int grants = 31;            // keyboard flags it grants of those pushed
+  bool answers_later = true;  // false: only the first DA1 gets an answer
   std::mutex mu;
   std::string seen;  // everything the program wrote
+  std::vector<int> stack;
   std::atomic<bool> stop{false};
   std::thread th;
 
@@ -40,6 +48,10 @@ struct FakeTerminal {
     ws.ws_row = static_cast<unsigned short>(rows);
     EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, &ws), 0);
     th = std::thread([this] {
+      const bool kitty = answer.find("u\x1b[?") != std::string::npos;
+      bool first = true;
+      size_t done = 0;  // how far the queries in `seen` were answered
+      std::string later;
       char buf[4096];
       while (!stop) {
         pollfd p{master, POLLIN, 0};
@@ -47,13 +59,34 @@ struct FakeTerminal {
         ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) break;
         std::lock_guard<std::mutex> l(mu);
-        size_t before = seen.size();
         seen.append(buf, static_cast<size_t>(n));
-        if (seen.find("\x1b[c", before > 2 ? before - 2 : 0) != std::string::npos &&
-            !answer.empty())
-          send(answer);
+        // Every complete CSI sequence, in order.
+        for (size_t at; (at = seen.find("\x1b[", done)) != std::string::npos;) {
+          size_t end = at + 2;
+          while (end < seen.size() && seen[end] >= 0x20 && seen[end] <= 0x3F) ++end;
+          if (end >= seen.size()) break;
+          const std::string q = seen.substr(at, end + 1 - at);
+          done = end + 1;
+          if (q == "\x1b[c") {
+            if (first || answers_later) send(first ? answer : later + "\x1b[?62c");
+            first = false;
+            later.clear();
+          } else if (kitty && q == "\x1b[?u") {
+            later += "\x1b[?" + std::to_string(stack.empty() ? 0 : stack.back()) + "u";
+          } else if (kitty && q.size() > 4 && q[2] == '>' && q.back() == 'u') {
+            stack.push_back(std::atoi(q.c_str() + 3) & grants);
+          } else if (kitty && q == "\x1b[<u") {
+            if (!stack.empty()) stack.pop_back();
+          }
+        }
       }
     });
+  }
+  // Keyboard flags pushed and not popped.
+  size_t pushed() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::lock_guard<std::mutex> l(mu);
+    return stack.size();
   }
   ~FakeTerminal() {
     hang_up();
@@ -118,14 +151,50 @@ TEST(Terminal, ProbeFindsWideAmbiguousGlyphsAndTheKeyboardProtocolAndAllIsUndone
   EXPECT_NE(out.find("\x1b[6n\xe2\x97\x8f\x1b[6n\x1b[?u\x1b[c"), std::string::npos);
   // The four lines the shell used above the cursor go to the scrollback.
   EXPECT_NE(out.find("\r\x1b[2K\x1b[40;1H\n\n\n\n"), std::string::npos);
-  size_t push = out.find("\x1b[>3u"), pop = out.find("\x1b[<u");
+  // The second round asks what the terminal grants of the flags; then the run pushes them.
+  const size_t check = out.find("\x1b[>31u\x1b[?u\x1b[<u\x1b[c");
+  EXPECT_NE(check, std::string::npos);
+  const size_t push = out.find("\x1b[?1004h\x1b[>31u", check);
   EXPECT_NE(push, std::string::npos);
-  EXPECT_GT(pop, push);
-  EXPECT_NE(out.find("\x1b[?1004h"), std::string::npos);
   // The end: protocol popped, focus reports and autowrap as they were, colours reset, the
   // cursor after the program's, visible.
-  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[1;3H\r\n\x1b[?25h", pop),
+  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[1;3H\r\n\x1b[?25h", push),
             std::string::npos);
+  EXPECT_EQ(ft.pushed(), 0u);
+}
+
+TEST(Terminal, ATerminalThatAnswersOnlyTheFirstRoundIsReadWithoutTheProtocol) {
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");
+  ft.answers_later = false;
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  auto t0 = std::chrono::steady_clock::now();
+  t.start(s);
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
+  EXPECT_FALSE(t.keyboard_protocol());
+  EXPECT_LT(ms, Terminal::kProbeTimeoutMs + 300);  // one bounded wait, not more
+  t.finish(s);
+  EXPECT_EQ(ft.pushed(), 0u);
+  EXPECT_EQ(ft.output().find("\x1b[?1004h\x1b[>"), std::string::npos);
+}
+
+TEST(Terminal, AProtocolThatGrantsTooLittleIsNotUsed) {
+  // Event types without all keys as escapes: Enter, Tab and Backspace would be read twice.
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");
+  ft.grants = 1 | 2 | 4 | 16;
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  t.start(s);
+  EXPECT_FALSE(t.keyboard_protocol());
+  EXPECT_EQ(ft.pushed(), 0u);
+  con::KeyQueue q;
+  ft.send("\r\r");  // as such a terminal sends one Enter
+  t.pump(q, t.now_ms() + 30, false);
+  EXPECT_EQ(q.size(), 2u);  // read as typed: nothing is dropped on a guess
+  t.finish(s);
+  EXPECT_EQ(ft.output().find("\x1b[?1004h\x1b[>"), std::string::npos);
 }
 
 TEST(Terminal, ASilentTerminalCostsOnlyTheBoundedWait) {
@@ -199,6 +268,7 @@ TEST(Terminal, CtrlCUnderTheProtocolAndFatalSignalsEndTheRunRestored) {
     t.finish(s);
   }
   EXPECT_EQ(ft.termios_of(), before);
+  EXPECT_EQ(ft.pushed(), 0u);
   for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) {
     Terminal t(ft.slave, ft.slave);
     t.start(s);
@@ -211,6 +281,7 @@ TEST(Terminal, CtrlCUnderTheProtocolAndFatalSignalsEndTheRunRestored) {
     killer.join();
     t.finish(s);
     EXPECT_EQ(ft.termios_of(), before) << sig;
+    EXPECT_EQ(ft.pushed(), 0u) << sig;
   }
 }
 
@@ -239,7 +310,7 @@ TEST(Terminal, AResizeRedrawsInFullAndAGoneTerminalEndsQuietly) {
 }
 
 TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
-  FakeTerminal ft("\x1b[?62c");
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");  // with the keyboard protocol, popped too
   const std::string before = ft.termios_of();
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
@@ -258,8 +329,9 @@ TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
   EXPECT_EQ(WTERMSIG(status), SIGSEGV);  // the crash goes on to its default end
   EXPECT_EQ(ft.termios_of(), before);
   std::string out = ft.output();
-  EXPECT_NE(out.find("\x1b[?1004l\x1b[?7h\x1b[0m\x1b[?25h", out.find("\x1b[?7l")),
+  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[?25h", out.find("\x1b[?7l")),
             std::string::npos);
+  EXPECT_EQ(ft.pushed(), 0u);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 # before and after.
 set -u
 bin=$(readlink -f "$1")
-command -v tmux >/dev/null || { echo "SKIP: tmux not installed"; exit 0; }
+command -v tmux >/dev/null || { echo "SKIP: tmux not installed"; exit 77; }
 
 sock_base="gamebox_e2e_$$_$RANDOM"
 sock="$sock_base"

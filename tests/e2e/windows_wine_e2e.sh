@@ -15,19 +15,19 @@ exe=${GAMEBOX_EXE:-$root/build-win/gamebox.exe}
 
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || {
   echo "SKIP: no mingw-w64 cross compiler (apt-get install g++-mingw-w64-x86-64)"
-  exit 0
+  exit 77
 }
 command -v wine >/dev/null || {
   echo "SKIP: wine is not installed (apt-get install wine wine64)"
-  exit 0
+  exit 77
 }
 command -v tmux >/dev/null || {
   echo "SKIP: tmux is not installed"
-  exit 0
+  exit 77
 }
 [ -f "$exe" ] || {
   echo "SKIP: $exe not built (make windows)"
-  exit 0
+  exit 77
 }
 if [ -n "$(find "$root/src" -newer "$exe" -name '*.[ch]pp' -print -quit)" ]; then
   echo "note: $exe is older than the sources (make windows rebuilds it)"

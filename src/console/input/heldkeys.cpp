@@ -1,6 +1,4 @@
-#include "console/heldkeys.hpp"
-
-#include <algorithm>
+#include "console/input/heldkeys.hpp"
 
 #include "console/console.hpp"
 
@@ -30,10 +28,12 @@ void HeldKeys::learn_interval(int64_t gap) {
 }
 
 void HeldKeys::event(Key& k, int64_t t) {
-  if (!k.active || t >= window_end(k)) {
-    // A new hold. If the last query still saw the old one down, it owes the game a release.
+  if (!k.active || t >= window_end(k) || k.interrupted >= 0) {
+    // A new hold (after an interrupted one: the key was let go and pressed again).
+    // If the last query still saw the old one down, it owes the game a release.
     k.release_pending = k.reported_down;
     k.active = true;
+    k.interrupted = -1;
     k.first = k.last = t;
     k.repeats = 0;
     k.tap_gap = -1;
@@ -67,21 +67,40 @@ void HeldKeys::event(Key& k, int64_t t) {
   k.last = t;
 }
 
+// Another key's press (i: which arrow, -1 for any other key) stops the repeats of every arrow
+// held before it. A repeating one is kept down as an interrupted hold; the opposite arrow's
+// press ends its counterpart whatever its state.
+void HeldKeys::other_key(int i, int64_t t) {
+  for (int j = 0; j < 4; ++j) {
+    Key& k = keys_[j];
+    if (j == i || !k.active) continue;
+    if (i >= 0 && j == (i ^ 2)) {
+      k.active = false;
+      k.interrupted = -1;
+    } else if (k.interrupted < 0 && k.repeats > 0 && t < window_end(k)) {
+      k.interrupted = t;
+    }
+  }
+}
+
 void HeldKeys::press(int vk, int64_t t) {
   int i = index(vk);
+  if (!exact_) {
+    other_key(i, t);
+    if (i >= 0) event(keys_[i], t);
+    return;
+  }
   if (i < 0) return;
   Key& k = keys_[i];
-  if (!exact_) return event(k, t);
   // Released after the last query saw it down, and pressed again: owe that query a release.
   if (!k.held && k.reported_down) k.release_pending = true;
   k.held = true;
 }
 
 void HeldKeys::repeat(int vk, int64_t t) {
+  if (!exact_) return press(vk, t);
   int i = index(vk);
-  if (i < 0) return;
-  if (!exact_) return event(keys_[i], t);
-  keys_[i].held = true;
+  if (i >= 0) keys_[i].held = true;
 }
 
 void HeldKeys::release(int vk, int64_t) {
@@ -90,6 +109,7 @@ void HeldKeys::release(int vk, int64_t) {
   Key& k = keys_[i];
   if (!exact_) {
     k.active = false;
+    k.interrupted = -1;
     return;
   }
   // A press no query has seen yet still reads as down once.
@@ -116,6 +136,12 @@ bool HeldKeys::down(int vk, int64_t now) {
   } else if (exact_) {
     ans = k.held || k.unseen;
     k.unseen = false;
+  } else if (k.interrupted >= 0) {
+    ans = now < k.interrupted + kInterruptedHoldMs;
+    if (!ans) {
+      k.active = false;
+      k.interrupted = -1;
+    }
   } else {
     ans = k.active && now < window_end(k);
   }

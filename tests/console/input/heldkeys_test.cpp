@@ -1,4 +1,4 @@
-#include "console/heldkeys.hpp"
+#include "console/input/heldkeys.hpp"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +134,94 @@ TEST(HeldKeys, ExactEventsUnderTheKeyboardProtocol) {
   h.press(con::VK_LEFT, 8000);
   h.clear();
   EXPECT_FALSE(h.down(con::VK_LEFT, 8001));
+}
+
+constexpr int kRight = con::VK_RIGHT, kLeft = con::VK_LEFT, kDown = con::VK_DOWN;
+
+// → held from 0 with X's default auto-repeat until `until` (its last repeat before it).
+void hold_right(HeldKeys& h, int64_t until) {
+  for (int64_t t : held(0, until, 660, 40)) h.press(kRight, t);
+}
+
+TEST(HeldKeys, AHoldInterruptedByAnotherKeyStaysDownUntilAnEventShowsOtherwise) {
+  constexpr int64_t kBound = HeldKeys::kInterruptedHoldMs;
+  {
+    // Hold →, tap ↑ at 1.2 s: → sends nothing more, yet it is still held.
+    HeldKeys h;
+    hold_right(h, 1200);
+    h.press(kUp, 1200);
+    for (int64_t t : {1300, 2000, 3000}) EXPECT_TRUE(h.down(kRight, t)) << t;
+    EXPECT_TRUE(h.down(kRight, 1200 + kBound - 1));
+    EXPECT_FALSE(h.down(kRight, 1200 + kBound));  // the bound
+    EXPECT_TRUE(h.down(kUp, 1300));               // the tap itself as ever
+  }
+  {
+    // Pressed again: it was let go meanwhile, so one query reads up, then the new hold.
+    HeldKeys h;
+    hold_right(h, 1200);
+    h.press(kUp, 1200);
+    EXPECT_TRUE(h.down(kRight, 1500));
+    h.press(kRight, 2000);
+    EXPECT_FALSE(h.down(kRight, 2001));
+    EXPECT_TRUE(h.down(kRight, 2002));
+    EXPECT_FALSE(h.down(kRight, 2000 + h.delay_ms() + HeldKeys::kDelayMarginMs));
+  }
+  {
+    // The opposite arrow ends it at once; so does focus lost.
+    HeldKeys h;
+    hold_right(h, 1200);
+    h.press(kUp, 1200);
+    EXPECT_TRUE(h.down(kRight, 1500));
+    h.press(kLeft, 1600);
+    EXPECT_FALSE(h.down(kRight, 1601));
+    EXPECT_TRUE(h.down(kLeft, 1601));
+    HeldKeys g;
+    hold_right(g, 1200);
+    g.press(kDown, 1200);
+    g.clear();
+    EXPECT_FALSE(g.down(kRight, 1201));
+  }
+  {
+    // Any key stops the repeats: a space bar too.
+    HeldKeys h;
+    hold_right(h, 1200);
+    h.press(0, 1200);
+    EXPECT_TRUE(h.down(kRight, 2500));
+  }
+}
+
+TEST(HeldKeys, OnlyARepeatingHoldIsKeptAndOppositeArrowsNeverOverlap) {
+  // → tapped (no repeat yet), then ↑: → ends with its window, as a tap does.
+  HeldKeys h;
+  h.press(kRight, 0);
+  h.press(kUp, 200);
+  EXPECT_TRUE(h.down(kRight, 300));
+  EXPECT_FALSE(h.down(kRight, h.delay_ms() + HeldKeys::kDelayMarginMs));
+  // Released long ago (its repeats ran out before the other key): not kept either.
+  HeldKeys g;
+  hold_right(g, 1200);
+  g.press(kUp, 1600);
+  EXPECT_FALSE(g.down(kRight, 1601));
+  // → tapped, then ← soon after: the game takes → over ←, so → must not linger.
+  HeldKeys f;
+  f.press(kRight, 0);
+  EXPECT_TRUE(f.down(kRight, 100));
+  f.press(kLeft, 200);
+  EXPECT_FALSE(f.down(kRight, 201));
+  EXPECT_TRUE(f.down(kLeft, 201));
+}
+
+TEST(HeldKeys, ExactEventsKnowNothingOfInterruptions) {
+  HeldKeys h;
+  h.set_exact(true);
+  h.press(kRight, 0);
+  h.press(kLeft, 100);  // both held: so they are
+  h.press(0, 150);
+  EXPECT_TRUE(h.down(kRight, 5000));
+  EXPECT_TRUE(h.down(kLeft, 5000));
+  h.release(kRight, 5100);
+  EXPECT_FALSE(h.down(kRight, 5101));
+  EXPECT_TRUE(h.down(kLeft, 5101));
 }
 
 TEST(HeldKeys, FocusLostClearsInferredKeysToo) {

@@ -3,9 +3,11 @@
 // the start of a sequence by how long nothing follows it.
 //
 // Besides keys in their legacy forms (CSI and SS3 arrows, cursor pad, function keys, UTF-8 or
-// GBK text), it understands the kitty keyboard protocol (CSI u keys with press, repeat and
-// release), focus reports, and the terminal's replies to the start-up queries (cursor position,
-// device attributes, keyboard flags), so that replies mixed into typed input are picked out.
+// GBK text), it understands the kitty keyboard protocol (every key as CSI u or CSI letter, with
+// press, repeat and release, the shifted and US-layout keys and the typed text; each gives the
+// codes its legacy form gives, and a release none), focus reports, and the terminal's replies
+// to the start-up queries (cursor position, device attributes, keyboard flags), so that
+// replies mixed into typed input are picked out.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "console/keydecoder.hpp"
+#include "console/input/keydecoder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +118,56 @@ TEST(KeyDecoder, KeyboardProtocolEventsAndSignals) {
   // Under the protocol a lone ESC byte waits longer for its rest.
   feed(d, "\x1b", 1000);
   EXPECT_EQ(d.deadline(), 1000 + KeyDecoder::kProtocolEscTimeoutMs);
+}
+
+// What kitty 0.26.5 sends with flags 31 (all keys as escape codes, alternate keys, associated
+// text), as recorded with tools/keylog: every key gives the codes legacy input gives.
+TEST(KeyDecoder, AllKeysAsEscapeCodesGiveTheLegacyCodes) {
+  KeyDecoder d;
+  d.set_protocol(true);
+  // a, Shift+a (Shift's own press and release type nothing), 1, Shift+1, space.
+  EXPECT_EQ(codes(feed(d,
+                       "\x1b[97;;97u\x1b[97;1:3u\x1b[57441u\x1b[97:65;2;65u\x1b[57441;2:3u"
+                       "\x1b[97;1:3u\x1b[49;;49u\x1b[49:33;2;33u\x1b[32;;32u")),
+            (V{'a', 'A', '1', '!', ' '}));
+  // Enter, Tab, Backspace and Escape, each with its release: one code each.
+  auto ev = feed(d,
+                 "\x1b[13u\x1b[13;1:3u\x1b[9u\x1b[9;1:3u\x1b[127u\x1b[127;1:3u\x1b[27u"
+                 "\x1b[27;1:3u");
+  EXPECT_EQ(codes(ev), (V{13, 9, 8, 27}));
+  ASSERT_EQ(ev.size(), 8u);
+  EXPECT_EQ(ev[1].type, KeyEvent::Release);
+  // Repeats type again, as on the console.
+  EXPECT_EQ(codes(feed(d, "\x1b[97;1:2;97u\x1b[97;1:2;97u\x1b[13;1:2u\x1b[1;1:2A")),
+            (V{'a', 'a', 13, 224, 72}));
+  // Caps Lock (and Num Lock) on: the text says what the key types.
+  EXPECT_EQ(codes(feed(d,
+                       "\x1b[57358;129u\x1b[97;193;65u\x1b[49;193;49u\x1b[57400;129;49u"
+                       "\x1b[57414u")),
+            (V{'A', '1', '1', 13}));
+  // Other layouts: German y (z's place), AZERTY's 1 (Shift on the & key), and q.
+  EXPECT_EQ(codes(feed(d, "\x1b[121::122;;121u\x1b[38:49:49;2;49u\x1b[113::97;;113u")),
+            (V{'y', '1', 'q'}));
+  // Ctrl and Alt: control codes, Ctrl+[ is Escape, Ctrl+space is Ctrl-@, Alt puts an Escape
+  // first, Shift+Tab is the console's 0 15.
+  EXPECT_EQ(codes(feed(d, "\x1b[97;5u\x1b[91;5u\x1b[32;5u\x1b[97;3u\x1b[9;2u\x1b[13;5u")),
+            (V{1, 27, 0, 3, 27, 'a', 0, 15, 13}));
+  // Without associated text (a terminal that grants less): Shift, the shifted key and Caps
+  // Lock still give the right character; text beyond ASCII is one '?'.
+  EXPECT_EQ(
+      codes(feed(d, "\x1b[97;2u\x1b[97;65u\x1b[97;66u\x1b[49:33;2u\x1b[1092u\x1b[1092;;1092u")),
+      (V{'A', 'A', 'a', '!', '?', '?'}));
+  // Ctrl+Z on a German keyboard is Ctrl+Z by its letter; Ctrl+C where the letter is not
+  // ASCII goes by its place on a US keyboard.
+  ev = feed(d, "\x1b[122::121;5u\x1b[1089::99;5u\x1b[1089::99;5:3u");
+  ASSERT_EQ(ev.size(), 2u);
+  EXPECT_EQ(ev[0].kind, KeyEvent::Signal);
+  EXPECT_EQ(ev[0].arg[0], SIGTSTP);
+  EXPECT_EQ(ev[1].arg[0], SIGINT);
+  // Function and cursor keys with their releases.
+  EXPECT_EQ(
+      codes(feed(d, "\x1b[P\x1b[1;1:3P\x1b[15~\x1b[15;1:3~\x1b[H\x1b[1;1:3H\x1b[3~\x1b[1;5A")),
+      (V{0, 59, 0, 63, 224, 71, 224, 83, 224, 141}));
 }
 
 TEST(KeyDecoder, RepliesAndFocusArePickedOutOfTypedInput) {

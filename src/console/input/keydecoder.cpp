@@ -1,4 +1,4 @@
-#include "console/keydecoder.hpp"
+#include "console/input/keydecoder.hpp"
 
 #include <csignal>
 
@@ -40,7 +40,7 @@ KeyEvent report(KeyEvent::Kind kind, int a = 0, int b = 0) {
 }
 
 // Modifier bits of the keyboard protocol (the field carries 1 + these bits).
-constexpr int kShift = 1, kCtrl = 4;
+constexpr int kShift = 1, kAlt = 2, kCtrl = 4, kCapsLock = 64;
 // Caps Lock and Num Lock ride along in the field; they change no key.
 constexpr int kLocks = 64 | 128;
 
@@ -157,80 +157,93 @@ bool ss3_key(char f, KeyEvent& e) {
   return false;
 }
 
-// A key of the keyboard protocol by its Unicode or private-use number.
-bool protocol_key(int key, int mods, KeyEvent& e) {
-  bool ctrl = mods & kCtrl;
-  if (ctrl && (key == 'c' || key == '\\' || key == 'z')) {
-    e = report(KeyEvent::Signal, key == 'c' ? SIGINT : key == 'z' ? SIGTSTP : SIGQUIT);
+// A key of the keyboard protocol: CSI key[:shifted[:base]] ; mods[:type] ; text u. `key` is
+// the key's own code point (lower case for letters), `shifted` the character with Shift (the
+// alternate keys flag), `base` the key in the US layout where the layout differs, `text` what
+// the key types (the associated text flag). The codes are those the console gives for the key
+// in its shift state, as legacy input gives them: the typed text where it comes along, else
+// the key with Shift and Caps Lock applied. Appends what the key makes (Alt puts an Escape
+// before it, as terminals send it without the protocol); false for keys that type nothing.
+struct ProtocolKey {
+  int key = 0, shifted = -1, base = -1;
+  int mods = 0;       // modifier bits, locks cleared
+  bool caps = false;  // Caps Lock on
+  int text[3] = {0, 0, 0};
+};
+
+bool protocol_key(const ProtocolKey& k, std::vector<KeyEvent>& out) {
+  const bool ctrl = k.mods & kCtrl, shift = k.mods & kShift, alt = k.mods & kAlt;
+  // Control keys by their place on a US keyboard, so that they work in every layout.
+  const int us = k.key < 128 ? k.key : (k.base >= 0 && k.base < 128 ? k.base : k.key);
+  KeyEvent e;
+  if (ctrl && (us == 'c' || us == '\\' || us == 'z')) {
+    out.push_back(report(KeyEvent::Signal, us == 'c' ? SIGINT : us == 'z' ? SIGTSTP : SIGQUIT));
     return true;
   }
-  if (ctrl && key >= 'a' && key <= 'z') {
-    e = plain(static_cast<uint8_t>(key - 'a' + 1));
+  if (ctrl && us >= 'a' && us <= 'z') {
+    e = plain(static_cast<uint8_t>(us - 'a' + 1));
+  } else if (ctrl && (us == '@' || us == ' ' || us == '2')) {
+    e = extended(3, 0, 0);  // Ctrl-@, as the NUL byte decodes
+  } else if (ctrl && us == '[') {
+    e = plain(27);
+  } else if (ctrl && us == ']') {
+    e = plain(29);
+  } else if (k.text[0] >= 32 && !ctrl) {
+    // The text the key types, one key per character.
+    for (int c : k.text) {
+      if (c < 32) break;
+      if (alt) out.push_back(plain(27));
+      out.push_back(plain(static_cast<uint8_t>(c < 127 ? c : '?')));
+    }
     return true;
+  } else {
+    switch (k.key) {
+      case 27:
+        e = plain(27);
+        break;
+      case 13:
+        e = plain(13);
+        break;
+      case 9:
+        e = shift ? extended(15, 0, 0) : plain(9);  // Shift+Tab, as CSI Z
+        break;
+      case 8:
+      case 127:
+        e = plain(8);
+        break;
+      default:
+        if (k.key >= 32 && k.key < 127) {
+          int c = k.key;
+          if (shift && k.shifted >= 32) {
+            c = k.shifted < 127 ? k.shifted : '?';
+          } else if (shift != k.caps && c >= 'a' && c <= 'z') {
+            c -= 32;
+          }
+          e = plain(static_cast<uint8_t>(c));
+        } else if (k.key >= 57399 && k.key <= 57408) {
+          e = plain(static_cast<uint8_t>('0' + k.key - 57399));  // the keypad's digits
+        } else if (k.key >= 57409 && k.key <= 57416) {
+          static const char kPadOps[] = "./*-+\r=,";  // KP_DECIMAL .. KP_SEPARATOR
+          e = plain(static_cast<uint8_t>(kPadOps[k.key - 57409]));
+        } else if (k.key >= 57417 && k.key <= 57426) {
+          // The keypad's arrows and cursor pad, with Num Lock off.
+          static const char kPadArrows[] = "DCAB";
+          static const int kPadTilde[] = {5, 6, 1, 4, 2, 3};
+          if (k.key <= 57420) {
+            letter_key(kPadArrows[k.key - 57417], k.mods, e);
+          } else {
+            tilde_key(kPadTilde[k.key - 57421], e);
+          }
+        } else if (k.key >= 128 && k.key < 57344) {
+          e = plain('?');  // text without a code page of its own
+        } else {
+          return false;  // modifiers, lock keys, media keys and the like type nothing
+        }
+    }
   }
-  switch (key) {
-    case 27:
-      e = plain(27);
-      return true;
-    case 13:
-      e = plain(13);
-      return true;
-    case 9:
-      e = plain(9);
-      return true;
-    case 8:
-    case 127:
-      e = plain(8);
-      return true;
-    default:
-      break;
-  }
-  if (key >= 32 && key < 127) {
-    int c = key;
-    if ((mods & kShift) && c >= 'a' && c <= 'z') c -= 32;
-    e = plain(static_cast<uint8_t>(c));
-    return true;
-  }
-  // The keypad, reported apart from the main keys.
-  if (key >= 57399 && key <= 57408) {
-    e = plain(static_cast<uint8_t>('0' + key - 57399));
-    return true;
-  }
-  static const char kPadOps[] = "./*-+\r=,";  // KP_DECIMAL .. KP_SEPARATOR
-  if (key >= 57409 && key <= 57416) {
-    char c = kPadOps[key - 57409];
-    e = plain(static_cast<uint8_t>(c));
-    return true;
-  }
-  switch (key) {
-    case 57417:
-      return letter_key('D', mods, e);  // KP_LEFT
-    case 57418:
-      return letter_key('C', mods, e);  // KP_RIGHT
-    case 57419:
-      return letter_key('A', mods, e);  // KP_UP
-    case 57420:
-      return letter_key('B', mods, e);  // KP_DOWN
-    case 57421:
-      return tilde_key(5, e);  // KP_PAGE_UP
-    case 57422:
-      return tilde_key(6, e);  // KP_PAGE_DOWN
-    case 57423:
-      return tilde_key(1, e);  // KP_HOME
-    case 57424:
-      return tilde_key(4, e);  // KP_END
-    case 57425:
-      return tilde_key(2, e);  // KP_INSERT
-    case 57426:
-      return tilde_key(3, e);  // KP_DELETE
-    default:
-      break;
-  }
-  if (key >= 128 && key < 57344) {
-    e = plain('?');  // text without a code page of its own
-    return true;
-  }
-  return false;  // modifiers, media keys and the like type nothing
+  if (alt && e.ncodes == 1 && e.codes[0] != 27) out.push_back(plain(27));
+  out.push_back(e);
+  return true;
 }
 
 // Parameters of a CSI sequence: fields split by ';', sub-fields by ':'; -1 where empty.
@@ -306,25 +319,38 @@ void KeyDecoder::csi(size_t i, size_t j, std::vector<KeyEvent>& out) {
     out.push_back(report(f == 'I' ? KeyEvent::FocusIn : KeyEvent::FocusOut));
     return;
   }
-  const int mods = (p.get(1, 0, 1) - 1) & ~kLocks;
+  const int raw_mods = p.get(1, 0, 1) - 1;
+  const int mods = raw_mods & ~kLocks;
   const int type = p.get(1, 1, 1);
+  std::vector<KeyEvent> keys;
   KeyEvent e;
-  bool known = false;
   if (f == 'u') {
-    known = protocol_key(p.get(0, 0, 0), mods, e);
-  } else if (f == '~') {
-    known = tilde_key(p.get(0, 0, 0), e);
+    ProtocolKey k;
+    k.key = p.get(0, 0, 0);
+    k.shifted = p.get(0, 1, -1);
+    k.base = p.get(0, 2, -1);
+    k.mods = mods;
+    k.caps = raw_mods >= 0 && (raw_mods & kCapsLock);
+    for (int sub = 0; sub < 3; ++sub) k.text[sub] = p.get(2, sub, 0);
+    if (!protocol_key(k, keys)) return;
+  } else if (f == '~' ? tilde_key(p.get(0, 0, 0), e) : letter_key(f, mods, e)) {
+    keys.push_back(e);
   } else {
-    known = letter_key(f, mods, e);
+    return;
   }
-  if (!known) return;
-  if (type == 2) e.type = KeyEvent::Repeat;
   if (type == 3) {
-    e.type = KeyEvent::Release;
-    e.ncodes = 0;  // a release queues nothing
-    if (e.kind == KeyEvent::Signal) return;
+    // A release queues nothing and signals nothing; it only tells the held state.
+    KeyEvent r = keys.back();
+    if (r.kind == KeyEvent::Signal) return;
+    r.type = KeyEvent::Release;
+    r.ncodes = 0;
+    out.push_back(r);
+    return;
   }
-  out.push_back(e);
+  for (KeyEvent& k : keys) {
+    if (type == 2) k.type = KeyEvent::Repeat;
+    out.push_back(k);
+  }
 }
 
 // Decodes as much of buf_ as forms whole keys. With `force`, an unfinished sequence is taken
