@@ -13,13 +13,15 @@ run:
 	@cmake --build build -j $(JOBS) --target gamebox
 	@./build/gamebox
 
+# The developer builds: every warning is an error here (a user's build only warns).
 build:
 	@tools/setup.sh test
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGAMEBOX_WERROR=ON
 	cmake --build build -j $(JOBS)
 
 build-asan:
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGAMEBOX_SANITIZE=ON -DGAMEBOX_BENCH=OFF
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGAMEBOX_SANITIZE=ON -DGAMEBOX_BENCH=OFF \
+	  -DGAMEBOX_WERROR=ON
 	cmake --build build-asan -j $(JOBS)
 
 # gamebox.exe for Windows, cross-compiled with mingw-w64 (tested under wine by `make test`).
@@ -35,8 +37,8 @@ windows-if-available:
 	fi
 
 test: build build-asan windows-if-available
-	cd build && ctest --output-on-failure -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	cd build && ctest --output-on-failure --no-tests=error -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
 
 fuzz:
