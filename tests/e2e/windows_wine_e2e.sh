@@ -8,6 +8,7 @@
 # $GAMEBOX_EXE. Wine here draws Chinese glyphs one cell wide, drops a lone Escape,
 # reports no key state and loses the background after foreground 7: the checks match text, not
 # columns, send Escape twice, and look only at colours that wine draws right.
+# Where it cannot run (no cross compiler, no wine, no tmux, no exe) it exits 77: skipped.
 set -u
 bin=${1:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -15,19 +16,19 @@ exe=${GAMEBOX_EXE:-$root/build-win/gamebox.exe}
 
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || {
   echo "SKIP: no mingw-w64 cross compiler (apt-get install g++-mingw-w64-x86-64)"
-  exit 0
+  exit 77
 }
 command -v wine >/dev/null || {
   echo "SKIP: wine is not installed (apt-get install wine wine64)"
-  exit 0
+  exit 77
 }
 command -v tmux >/dev/null || {
   echo "SKIP: tmux is not installed"
-  exit 0
+  exit 77
 }
 [ -f "$exe" ] || {
   echo "SKIP: $exe not built (make windows)"
-  exit 0
+  exit 77
 }
 if [ -n "$(find "$root/src" -newer "$exe" -name '*.[ch]pp' -print -quit)" ]; then
   echo "note: $exe is older than the sources (make windows rebuilds it)"
