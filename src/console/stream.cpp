@@ -56,12 +56,14 @@ int64_t Stream::wall_seconds() {
 void Stream::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   flush();
   if (out_broken_) throw Exit{0};
+  gather(q, deadline_ms, until_key);
+  // The queue may still hold keys from before the end; the console layer takes them first.
+  if (eof_) q.closed = true;
+}
+
+void Stream::gather(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   if (until_key) {
-    while (q.empty()) {
-      if (!read_some(-1, q)) {
-        if (q.empty()) q.closed = true;
-        return;
-      }
+    while (q.empty() && read_some(-1, q)) {
     }
     return;
   }
