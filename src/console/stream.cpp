@@ -17,7 +17,8 @@ int64_t Stream::monotonic_ms() {
 }
 
 void Stream::text(std::string_view utf8) {
-  if (out_broken_) return;
+  if (out_broken_ || utf8.empty()) return;
+  line_open_ = utf8.back() != '\n';
   out_.append(utf8);
   if (out_.size() >= 1 << 16) flush();
 }
@@ -41,6 +42,9 @@ void Stream::present(const Screen&) {
 }
 
 void Stream::finish(const Screen&) {
+  // Whatever comes after us (a shell prompt, the next line of a log) starts on a line of its
+  // own.
+  if (line_open_ && !out_broken_) out_ += '\n';
   flush();
 }
 

@@ -1,8 +1,9 @@
 // Stream mode: used when standard output is not a terminal. The program's text goes out as
-// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing. Input
-// is read from a file descriptor: number reads take its lines, key reads the bytes after them.
-// At the end of input any read ends the program (Exit{0}), and so does a key poll once the
-// game stands still or has run on for a while (see kRunOnMs in session.hpp).
+// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing; at
+// the end a line feed closes a last line left open. Input is read from a file descriptor:
+// number reads take its lines, key reads the bytes after them. At the end of input any read
+// ends the program (Exit{0}), and so does a key poll once the game stands still or has run on
+// for a while (see kRunOnMs in session.hpp).
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,7 @@ class Stream : public Backend {
   int64_t start_wall_ = 0;
   bool eof_ = false;
   bool out_broken_ = false;
+  bool line_open_ = false;  // the last text written did not end its line
   std::string out_;
   KeyDecoder decoder_;
 };
