@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build build-asan windows windows-if-available fuzz setup clean format
+.PHONY: run test build build-asan bench windows windows-if-available fuzz setup clean format
 
 run:
 	@tools/setup.sh run
@@ -40,6 +40,14 @@ test: build build-asan windows-if-available
 	cd build && ctest --output-on-failure --no-tests=error -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
+
+# Every benchmark in bench/, built and run; prints the README's performance table.
+BENCHES := $(basename $(notdir $(wildcard bench/*_bench.cpp)))
+bench:
+	@tools/setup.sh run
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS) --target $(BENCHES)
+	@bench/run.sh build
 
 fuzz:
 	@tools/setup.sh test
