@@ -196,9 +196,18 @@ void Presenter::glyph(char32_t ch, int cols, std::string& out) {
 }
 
 void Presenter::notice(const Screen& s, std::string& out) {
+  // Names what is short: the columns, the rows, or both.
   char text[128];
-  std::snprintf(text, sizeof text, " Terminal too small: %dx%d needed, this one is %dx%d. ",
-                s.width(), s.height(), cols_, rows_);
+  if (cols_ >= s.width()) {
+    std::snprintf(text, sizeof text, " Terminal too small: %d rows needed, this one has %d. ",
+                  s.height(), rows_);
+  } else if (rows_ >= s.height()) {
+    std::snprintf(text, sizeof text, " Terminal too small: %d columns needed, this one has %d. ",
+                  s.width(), cols_);
+  } else {
+    std::snprintf(text, sizeof text, " Terminal too small: %dx%d needed, this one is %dx%d. ",
+                  s.width(), s.height(), cols_, rows_);
+  }
   std::string t(text);
   if (t == notice_) return;
   notice_ = t;

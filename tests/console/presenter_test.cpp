@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -284,6 +285,19 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   std::string last;
   for (int x = 0; x < 81; ++x) con::append_utf8(last, vt.at(x, 23).ch);
   EXPECT_EQ(last.rfind(" Terminal too small: 120x30 needed, this one is 81x24.", 0), 0u) << last;
+  // Only the rows short (the parkour game's 60x37 in 120x30), or only the columns: the notice
+  // names what is short.
+  for (const auto& [w, h, cols, rows, text] :
+       {std::tuple{60, 37, 120, 30, " Terminal too small: 37 rows needed, this one has 30. "},
+        std::tuple{120, 30, 100, 40,
+                   " Terminal too small: 120 columns needed, this one has 100. "}}) {
+    Screen m(w, h);
+    Presenter q;
+    q.set_size(cols, rows);
+    std::string bytes;
+    q.frame(m, bytes);
+    EXPECT_NE(bytes.find(text), std::string::npos) << bytes;
+  }
   EXPECT_EQ(vt.at(80, 0).ch, U' ');
   EXPECT_FALSE(vt.cursor);  // (0..5, 29) is not on this terminal
   // Grown big enough: a full redraw, no notice.
