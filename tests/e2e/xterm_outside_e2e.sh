@@ -42,7 +42,7 @@ for ((k = 0; k < 100; k++)); do xdotool getdisplaygeometry >/dev/null 2>&1 && br
 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start on $display: $(cat "$work/xvfb.log")"
 
 LANG=C.UTF-8 xterm -geometry 120x40+0+0 -fa Monospace -fs 9 -bg white -fg black -b 0 \
-  -xrm 'XTerm*cursorBlink: false' -e bash -c "'$bin' --seed 1; sleep 60" &
+  -xrm 'XTerm*cursorBlink: false' -e bash -c "'$bin' --seed 1; exec sleep 60" >"$work/xterm.log" 2>&1 &
 xterm_pid=$!
 win=
 for ((k = 0; k < 100; k++)); do
@@ -57,8 +57,9 @@ cw=$((ww / 120)) ch=$((wh / 40))
 
 # Typed as a keyboard would (XTEST), into the window under the pointer: xterm ignores keys
 # that other programs send it.
+xdotool mousemove 200 200
 type_keys() {
-  xdotool mousemove --sync 200 200 windowfocus --sync "$win" type --delay 50 "$1"
+  xdotool windowfocus --sync "$win" type --delay 50 "$1"
   sleep 1
 }
 shoot() { import -window "$win" "$work/shot.png" || fail "no screenshot"; }
