@@ -49,7 +49,7 @@ void emit(std::string_view text) {
   be().text(text);
 }
 
-// The screen's cells, as a poll after the end of input compares them.
+// Whether the screen shows what it showed at the last key poll after the end of input.
 bool same_screen(const State& s) {
   const Screen& sc = s.screen;
   if (sc.width() != s.still_w || sc.height() != s.still_h) return false;
