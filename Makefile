@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build build-asan windows windows-if-available fuzz setup clean format
+.PHONY: run test build build-asan bench windows windows-if-available fuzz setup clean format
 
 run:
 	@tools/setup.sh run
@@ -13,13 +13,15 @@ run:
 	@cmake --build build -j $(JOBS) --target gamebox
 	@./build/gamebox
 
+# The developer builds: every warning is an error here (a user's build only warns).
 build:
 	@tools/setup.sh test
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGAMEBOX_WERROR=ON
 	cmake --build build -j $(JOBS)
 
 build-asan:
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGAMEBOX_SANITIZE=ON -DGAMEBOX_BENCH=OFF
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGAMEBOX_SANITIZE=ON -DGAMEBOX_BENCH=OFF \
+	  -DGAMEBOX_WERROR=ON
 	cmake --build build-asan -j $(JOBS)
 
 # gamebox.exe for Windows, cross-compiled with mingw-w64 (tested under wine by `make test`).
@@ -35,9 +37,17 @@ windows-if-available:
 	fi
 
 test: build build-asan windows-if-available
-	cd build && ctest --output-on-failure -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	cd build && ctest --output-on-failure --no-tests=error -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
+
+# Every benchmark in bench/, built and run; prints the README's performance table.
+BENCHES := $(basename $(notdir $(wildcard bench/*_bench.cpp)))
+bench:
+	@tools/setup.sh run
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS) --target $(BENCHES)
+	@bench/run.sh build
 
 fuzz:
 	@tools/setup.sh test

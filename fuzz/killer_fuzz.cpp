@@ -6,6 +6,7 @@
 //  - the game never loops without reading: its console calls stay within a budget that grows
 //    with the input (every typed number may cost a night, a day or a listing, no more);
 //  - a game that ends by itself ends on the game-over line;
+//  - once the input has ended, bounded text and bounded time (see fuzz::AfterEnd);
 //  - no seat outside 1..15 is ever written (entries 0 and 16..19 of every table stay 0), seats
 //    are alive or dead, and the roles are one killer, two seers, three mages, nine civilians.
 #include <fcntl.h>
@@ -28,6 +29,7 @@ class Counted : public con::Backend {
   void finish(const con::Screen& sc) override { s_.finish(sc); }
   void text(std::string_view t) override {
     count();
+    after_end_.wrote(t.size());
     if (out.size() < (1u << 20)) out.append(t);
     s_.text(t);
   }
@@ -40,6 +42,7 @@ class Counted : public con::Backend {
   void pump(con::KeyQueue& q, int64_t deadline_ms, bool until_key) override {
     count();
     s_.pump(q, deadline_ms, until_key);
+    after_end_.pumped(q, s_.now_ms());
   }
   bool key_down(int vk) override { return s_.key_down(vk); }
 
@@ -49,6 +52,7 @@ class Counted : public con::Backend {
                budget_);
   }
   con::Stream& s_;
+  fuzz::AfterEnd after_end_;
   long budget_;
   long calls_ = 0;
 };

@@ -1,9 +1,11 @@
 // The whole program from the launcher menu, fed arbitrary keys and lines: numbers, the games'
 // keys, arrows, held arrows and pauses (see fuzz::script). The first byte picks the seed.
-// Virtual time stops at three minutes, which bounds the games that run on ticks.
+// The input ends where the script does, as a pipe's; virtual time stops at three minutes, for
+// scripts whose own pauses run that long.
 //
-// Checked: the program never loops without reading or sleeping, and it always ends with exit
-// code 0, leaving the console attached to nothing.
+// Checked: the program never loops without reading or sleeping; once the input has ended it
+// writes bounded text and ends within bounded time (see fuzz::AfterEnd); it always ends with
+// exit code 0, leaving the console attached to nothing.
 #include "harness.hpp"
 #include "killer/killer.hpp"
 #include "launcher/launcher.hpp"

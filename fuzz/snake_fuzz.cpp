@@ -1,9 +1,11 @@
 // The snake game from its cover, fed arbitrary keys and lines (see fuzz::script): the cover's
-// number, the rules screen's key, steering, pauses, Escape, held arrows. Virtual time stops at
-// five minutes, past which a game can only be standing still.
+// number, the rules screen's key, steering, pauses, Escape, held arrows. The input ends where
+// the script does; virtual time stops at five minutes, for scripts whose own pauses run long.
 //
-// Checked: the game never loops without reading or sleeping; once a game is played it shows
-// its result screen with the score the side panel showed last, and goes back to the launcher.
+// Checked: the game never loops without reading or sleeping; once the input has ended it
+// writes bounded text and ends within bounded time (see fuzz::AfterEnd); once a game is played
+// to its end it shows its result screen with the score the side panel showed last, and goes
+// back to the launcher.
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing the game box needs, when it is missing (Debian/Ubuntu).
 # Usage: tools/setup.sh run|test|deb
+# Installing takes root: as root it runs apt-get itself, otherwise through sudo; without either
+# it says in one line what to install, and fails.
 set -eu
 what=${1:-test}
 need=()
@@ -14,6 +16,8 @@ if [ "$what" = test ]; then
   have_pkg libgtest-dev || need+=(libgtest-dev)
   have_pkg libgmock-dev || need+=(libgmock-dev)
   have_cmd tmux || need+=(tmux)
+  # ps and pgrep: the terminal tests find the program's process with them.
+  { have_cmd ps && have_cmd pgrep; } || need+=(procps)
   have_cmd clang++ || need+=(clang)
   have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
   have_cmd man || need+=(man-db)
@@ -24,6 +28,8 @@ if [ "$what" = test ]; then
   have_cmd xdotool || need+=(xdotool)
   have_cmd xterm || need+=(xterm)
   have_cmd kitty || need+=(kitty)
+  # import, for the screenshots the colour checks read.
+  have_cmd import || need+=(imagemagick)
   # kitty loads OpenGL at run time; under Xvfb it draws with Mesa's software renderer.
   have_pkg libgl1-mesa-dri || need+=(libgl1 libglx-mesa0 libgl1-mesa-dri)
   have_pkg fonts-noto-cjk || need+=(fonts-noto-cjk)
@@ -38,7 +44,13 @@ if ! have_cmd apt-get; then
   exit 1
 fi
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+if [ "$(id -u)" -ne 0 ]; then
+  if ! have_cmd sudo; then
+    echo "setup: missing packages; as root, run: apt-get install ${need[*]}" >&2
+    exit 1
+  fi
+  sudo=sudo
+fi
 echo "setup: installing ${need[*]}" >&2
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"

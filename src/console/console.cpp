@@ -35,6 +35,12 @@ struct State {
     bool down = false;
   };
   Asked asked[256];
+  // Since input ended and its last key was taken: when the first key poll found nothing, and
+  // the screen at the last such poll.
+  bool drained = false;
+  int64_t drained_at = 0;
+  std::vector<Cell> still;
+  int still_w = 0, still_h = 0;
 };
 
 State& st() {
@@ -58,6 +64,38 @@ void gather(int64_t deadline_ms, bool until_key) {
 void emit(std::string_view text) {
   st().screen.write(text);
   be().text(text);
+}
+
+// Whether the screen shows what it showed at the last key poll after the end of input.
+bool same_screen(const State& s) {
+  const Screen& sc = s.screen;
+  if (sc.width() != s.still_w || sc.height() != s.still_h) return false;
+  for (int y = 0; y < sc.height(); ++y)
+    for (int x = 0; x < sc.width(); ++x)
+      if (!(sc.at(x, y) == s.still[static_cast<size_t>(y * sc.width() + x)])) return false;
+  return true;
+}
+
+// A key poll that found no key, with input ended and every key of it taken. The program ends
+// here (Exit{0}) when the screen is as the previous such poll left it, since a game standing
+// still can only be waiting for a key, or when kRunOnMs have passed on the clock since the
+// first such poll: a game that never stands still still ends.
+void poll_after_end() {
+  State& s = st();
+  const int64_t now = be().now_ms();
+  if (!s.drained) {
+    s.drained = true;
+    s.drained_at = now;
+  } else if (same_screen(s) || now - s.drained_at >= kRunOnMs) {
+    throw Exit{0};
+  }
+  const Screen& sc = s.screen;
+  s.still_w = sc.width();
+  s.still_h = sc.height();
+  s.still.resize(static_cast<size_t>(sc.width() * sc.height()));
+  for (int y = 0; y < sc.height(); ++y)
+    for (int x = 0; x < sc.width(); ++x)
+      s.still[static_cast<size_t>(y * sc.width() + x)] = sc.at(x, y);
 }
 
 // Waits until a key is queued; input that has ended ends the program.
@@ -337,7 +375,9 @@ int _kbhit() {
   State& s = st();
   if (s.scan >= 0) return 1;
   if (s.keys.empty()) gather(be().now_ms(), false);
-  return s.keys.empty() ? 0 : 1;
+  if (!s.keys.empty()) return 1;
+  if (s.keys.closed) poll_after_end();
+  return 0;
 }
 
 int _getch() {

@@ -100,7 +100,15 @@ void Headless::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     if (on_sleep) on_sleep(*this);
   }
   deliver_due(q);
+  if (input_ends && script_over()) q.closed = true;
   if (stop_at_ms && now_ > stop_at_ms) throw Exit{0};
+}
+
+bool Headless::script_over() const {
+  if (next_ < script_.size()) return false;
+  for (const Hold& h : holds_)
+    if (now_ < h.to) return false;
+  return true;
 }
 
 bool Headless::key_down(int vk) {

@@ -40,6 +40,10 @@ class Headless : public Backend {
   std::function<void(Headless&)> on_sleep;
   // Ends the run (Exit{0}) once the clock passes this time; 0 means never.
   int64_t stop_at_ms = 0;
+  // Input ends as a pipe's does: once every scripted key is delivered and every hold is over,
+  // the queue is closed at the next pump, polls included (the console's end-of-input rule).
+  // Off, only a wait for a key with nothing more scripted ends the input.
+  bool input_ends = false;
 
   int64_t now() const { return now_; }
   int presents() const { return presents_; }
@@ -64,6 +68,7 @@ class Headless : public Backend {
   };
   void add(int64_t at, const uint8_t* codes, uint8_t n);
   bool deliver_due(KeyQueue& q);
+  bool script_over() const;
 
   std::vector<Scripted> script_;  // kept sorted by time, stable
   size_t next_ = 0;

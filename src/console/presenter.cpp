@@ -17,6 +17,8 @@ namespace {
 constexpr int kEraseRun = 10;
 // Shown in the terminal's last row while it is smaller than the model.
 constexpr uint8_t kNoticeAttr = 0x4F;  // bright white on red
+// What the terminal shows where the presenter does not know: no model cell holds it.
+constexpr char32_t kUnknown = 0xFFFFFFFF;
 
 struct Range {
   char32_t lo, hi;
@@ -194,9 +196,18 @@ void Presenter::glyph(char32_t ch, int cols, std::string& out) {
 }
 
 void Presenter::notice(const Screen& s, std::string& out) {
+  // Names what is short: the columns, the rows, or both.
   char text[128];
-  std::snprintf(text, sizeof text, " Terminal too small: %dx%d needed, this one is %dx%d. ",
-                s.width(), s.height(), cols_, rows_);
+  if (cols_ >= s.width()) {
+    std::snprintf(text, sizeof text, " Terminal too small: %d rows needed, this one has %d. ",
+                  s.height(), rows_);
+  } else if (rows_ >= s.height()) {
+    std::snprintf(text, sizeof text, " Terminal too small: %d columns needed, this one has %d. ",
+                  s.width(), cols_);
+  } else {
+    std::snprintf(text, sizeof text, " Terminal too small: %dx%d needed, this one is %dx%d. ",
+                  s.width(), s.height(), cols_, rows_);
+  }
   std::string t(text);
   if (t == notice_) return;
   notice_ = t;
@@ -206,19 +217,34 @@ void Presenter::notice(const Screen& s, std::string& out) {
   pen(kNoticeAttr, out);
   out += t;
   cx_ = -1;
+  notice_row_ = row;
+}
+
+void Presenter::drop_notice(const Screen& s, std::string& out) {
+  // The row goes back to the terminal's colours; inside the model its cells are drawn again.
+  move(0, notice_row_, out);
+  out += "\x1b[0m\x1b[2K";  // SGR reset, EL: the whole row
+  pen_fg_ = pen_bg_ = -1;
+  if (notice_row_ < s.height() && notice_row_ < fh_) {
+    const Cell unknown{kUnknown, 0, Half::Single};
+    for (int x = 0; x < fw_; ++x) front_[static_cast<size_t>(notice_row_ * fw_ + x)] = unknown;
+  }
+  notice_.clear();
+  notice_row_ = -1;
 }
 
 void Presenter::frame(const Screen& s, std::string& out) {
   const int mw = s.width(), mh = s.height();
   if (mw != fw_ || mh != fh_ || s.fill_attr() != ffill_) full_ = true;
-  const bool small = cols_ < mw || rows_ < mh;
+  const bool with_notice = (cols_ < mw || rows_ < mh) && notice_on_;
   const int vis_w = std::min(mw, cols_);
   // The notice takes the terminal's last row when the model does not leave one free.
-  const int vis_h = small && rows_ <= mh ? rows_ - 1 : std::min(mh, rows_);
+  const int vis_h = with_notice && rows_ <= mh ? rows_ - 1 : std::min(mh, rows_);
 
   if (full_) {
-    // Clear in the background of the last "color" command: the area outside the model shows
-    // it, and the model's blanks in that colour need no writing.
+    // Clear in the background of the last "color" command, so the model's blanks in that
+    // colour need no writing; then what lies outside the model goes back to the terminal's
+    // default colours.
     const Cell blank{U' ', s.fill_attr(), Half::Single};
     front_.assign(static_cast<size_t>(mw) * static_cast<size_t>(mh), blank);
     fw_ = mw;
@@ -228,8 +254,25 @@ void Presenter::frame(const Screen& s, std::string& out) {
     pen(s.fill_attr(), out);
     out += "\x1b[2J";  // ED: erase the whole screen in the current background
     cx_ = cy_ = -1;
+    if (cols_ > mw || rows_ > mh) {
+      out += "\x1b[0m";
+      pen_fg_ = pen_bg_ = -1;
+      if (cols_ > mw) {
+        for (int y = 0; y < std::min(mh, rows_); ++y) {
+          move(mw, y, out);
+          out += "\x1b[K";  // EL: to the end of the row
+        }
+      }
+      if (rows_ > mh) {
+        move(0, mh, out);
+        out += "\x1b[J";  // ED: to the end of the screen
+      }
+    }
     notice_.clear();
+    notice_row_ = -1;
     full_ = false;
+  } else if (!with_notice && notice_row_ >= 0) {
+    drop_notice(s, out);
   }
 
   auto front = [&](int x, int y) -> Cell& {
@@ -313,7 +356,7 @@ void Presenter::frame(const Screen& s, std::string& out) {
     }
   }
 
-  if (small) notice(s, out);
+  if (with_notice) notice(s, out);
 
   const bool shown = s.cursor_visible() && s.cursor_x() < vis_w && s.cursor_y() < vis_h;
   if (shown) move(s.cursor_x(), s.cursor_y(), out);

@@ -2,7 +2,9 @@
 // shows and appends only the bytes that bring it to the model, one buffer per frame.
 //
 // Colours are the 16 ANSI colours mapped from the attribute nibbles, always explicit (black is
-// SGR 30/40, never the terminal's default). Every non-ASCII glyph takes two columns in the
+// SGR 30/40, never the terminal's default). The console is a window at the terminal's top
+// left: what lies outside it, right of it and below, stays in the terminal's default colours
+// whatever "color" and "cls" do. Every non-ASCII glyph takes two columns in the
 // model; glyphs the terminal draws one column wide (East Asian "ambiguous" ones, unless the
 // terminal draws those wide) get a blank after them, so the layout is the same either way.
 // Pure: no I/O, so tests and the benchmark see exactly the bytes of each frame.
@@ -53,6 +55,10 @@ class Presenter {
   void set_ambiguous_wide(bool wide);
   // Forget what the terminal shows: the next frame clears it and draws everything.
   void invalidate() { full_ = true; }
+  // Whether a terminal smaller than the model gets the one-line notice (on by default). Turned
+  // off, the next frame gives the notice's row back to the model, or to the terminal's
+  // default colours below it.
+  void set_notice(bool on) { notice_on_ = on; }
 
   // Appends the bytes that make the terminal show `s`: cells, notice, cursor.
   void frame(const Screen& s, std::string& out);
@@ -67,6 +73,7 @@ class Presenter {
   // Writes the glyph of `c` at the cursor; `cols` is 2 for a two-column glyph.
   void glyph(char32_t ch, int cols, std::string& out);
   void notice(const Screen& s, std::string& out);
+  void drop_notice(const Screen& s, std::string& out);
 
   Encoder* enc_;
   int cols_ = 80, rows_ = 24;
@@ -79,7 +86,9 @@ class Presenter {
   int pen_fg_ = -1, pen_bg_ = -1;
   int cx_ = -1, cy_ = -1;
   int cursor_shown_ = -1;
-  std::string notice_;
+  bool notice_on_ = true;
+  std::string notice_;  // as shown, on notice_row_ (-1: none shown)
+  int notice_row_ = -1;
 };
 
 }  // namespace con

@@ -3,12 +3,18 @@
 // screen in attribute 0x07, an empty key queue and line buffer, and the generator at seed 1.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "console/backend.hpp"
 #include "console/screen.hpp"
 
 namespace con {
+
+// Once input has ended and its last key is taken, a key poll that finds no key ends the
+// program when the screen is as the previous such poll left it, and in any case once this much
+// time has passed on the console's clock since the first such poll.
+constexpr int64_t kRunOnMs = 20000;
 
 void attach(Backend& backend);
 // Presents the last screen and hands the backend its finish. Safe to call twice.

@@ -17,7 +17,8 @@ int64_t Stream::monotonic_ms() {
 }
 
 void Stream::text(std::string_view utf8) {
-  if (out_broken_) return;
+  if (out_broken_ || utf8.empty()) return;
+  line_open_ = utf8.back() != '\n';
   out_.append(utf8);
   if (out_.size() >= 1 << 16) flush();
 }
@@ -41,6 +42,9 @@ void Stream::present(const Screen&) {
 }
 
 void Stream::finish(const Screen&) {
+  // Whatever comes after us (a shell prompt, the next line of a log) starts on a line of its
+  // own.
+  if (line_open_ && !out_broken_) out_ += '\n';
   flush();
 }
 
@@ -56,12 +60,14 @@ int64_t Stream::wall_seconds() {
 void Stream::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   flush();
   if (out_broken_) throw Exit{0};
+  gather(q, deadline_ms, until_key);
+  // The queue may still hold keys from before the end; the console layer takes them first.
+  if (eof_) q.closed = true;
+}
+
+void Stream::gather(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   if (until_key) {
-    while (q.empty()) {
-      if (!read_some(-1, q)) {
-        if (q.empty()) q.closed = true;
-        return;
-      }
+    while (q.empty() && read_some(-1, q)) {
     }
     return;
   }

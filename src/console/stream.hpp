@@ -1,7 +1,9 @@
 // Stream mode: used when standard output is not a terminal. The program's text goes out as
-// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing. Input
-// is read from a file descriptor: number reads take its lines, key reads the bytes after them.
-// At the end of input any read ends the program (Exit{0}).
+// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing; at
+// the end a line feed closes a last line left open. Input is read from a file descriptor:
+// number reads take its lines, key reads the bytes after them. At the end of input any read
+// ends the program (Exit{0}), and so does a key poll once the game stands still or has run on
+// for a while (see kRunOnMs in session.hpp).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,8 @@ class Stream : public Backend {
   // held back is resolved at the end of input). Returns false at the end of input.
   int input_wait(int timeout_ms) const;
   bool deliver(std::vector<KeyEvent>& events, KeyQueue& q);
+  // Reading for pump: until a key, or until the deadline.
+  void gather(KeyQueue& q, int64_t deadline_ms, bool until_key);
 
   int in_fd_, out_fd_;
   bool virtual_clock_;
@@ -45,6 +49,7 @@ class Stream : public Backend {
   int64_t start_wall_ = 0;
   bool eof_ = false;
   bool out_broken_ = false;
+  bool line_open_ = false;  // the last text written did not end its line
   std::string out_;
   KeyDecoder decoder_;
 };

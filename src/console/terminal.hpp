@@ -61,9 +61,9 @@ class Terminal : public Backend {
   // emergency restore that undoes them.
   void enter_modes();
   void arm_emergency();
-  // Everything but the screen back as it was; `cursor_below` puts the cursor under the model
-  // (suspend), else at the program's cursor.
-  void leave(bool cursor_below);
+  // Everything but the screen back as it was (suspend and finish): the last screen stays,
+  // without the notice, and the cursor waits on a clean line below what the program wrote.
+  void leave();
   void write_all(const std::string& bytes);
   // Reads what the terminal sent (waiting up to timeout_ms, -1 for ever); false once it is gone.
   bool read_input(int timeout_ms);

@@ -148,6 +148,16 @@ void append_cup(std::string& out, int row, int col) {
   out.append(buf, static_cast<size_t>(n));
 }
 
+// The lowest row of the model that holds anything but a blank in the attribute a fresh
+// console has (text, or cells a "color" or "cls" coloured); -1 when there is none.
+int lowest_written_row(const Screen& s) {
+  const Cell fresh{};
+  for (int y = s.height() - 1; y >= 0; --y)
+    for (int x = 0; x < s.width(); ++x)
+      if (!(s.at(x, y) == fresh)) return y;
+  return -1;
+}
+
 }  // namespace
 
 Terminal::Terminal(int in_fd, int out_fd) : in_fd_(in_fd), out_fd_(out_fd) {}
@@ -293,19 +303,23 @@ bool Terminal::await_replies(std::vector<KeyEvent>& replies) {
   return false;
 }
 
-void Terminal::leave(bool cursor_below) {
-  std::string s = protocol_ ? "\x1b[<u" : "";
+void Terminal::leave() {
+  std::string s;
+  if (screen_ && !gone_) {
+    // The last screen stays, without the notice: its row shows what the model has there.
+    presenter_.set_notice(false);
+    presenter_.frame(*screen_, s);
+    presenter_.set_notice(true);
+  }
+  if (protocol_) s += "\x1b[<u";
   s += "\x1b[?1004l\x1b[?7h\x1b[0m";
-  const int rows = presenter_.rows(), cols = presenter_.cols();
-  const int mh = screen_ ? screen_->height() : 0;
-  const bool at_cursor = !cursor_below && screen_ && screen_->cursor_y() < rows - (rows <= mh) &&
-                         screen_->cursor_x() < cols;
-  if (at_cursor) {
-    // The shell goes on where the program's cursor was, on a line of its own.
-    append_cup(s, screen_->cursor_y(), screen_->cursor_x());
-    if (screen_->cursor_x() > 0) s += "\r\n";
-  } else if (mh < rows) {
-    append_cup(s, mh, 0);
+  // The shell goes on at column 0 of the row below the lowest one the program wrote, in the
+  // terminal's default colours down to the bottom; from the bottom row, after a line feed.
+  const int rows = presenter_.rows();
+  const int below = screen_ ? std::min(lowest_written_row(*screen_), rows - 1) + 1 : 0;
+  if (below < rows) {
+    append_cup(s, below, 0);
+    s += "\x1b[J";
   } else {
     append_cup(s, rows - 1, 0);
     s += "\r\n";
@@ -330,7 +344,7 @@ void Terminal::finish(const Screen& s) {
     read_input(100);
     ::tcflush(in_fd_, TCIFLUSH);
   }
-  leave(false);
+  leave();
   restore_handlers();
   g_quit = 0;
   for (int& fd : g_pipe) {
@@ -422,7 +436,7 @@ void Terminal::suspend() {
   sigemptyset(&ttou);
   sigaddset(&ttou, SIGTTOU);
   ::sigprocmask(SIG_BLOCK, &ttou, &old);
-  leave(true);
+  leave();
   ::sigprocmask(SIG_SETMASK, &old, nullptr);
   struct sigaction dfl {
   }, mine{};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -14,8 +15,9 @@ using con::Half;
 using con::Presenter;
 using con::Screen;
 
-// Just enough of a VT terminal to replay what the presenter writes: CUP, CUF, SGR, ED, ECH,
-// DECTCEM, CR, LF and text, with autowrap off and background colour erase.
+// Just enough of a VT terminal to replay what the presenter writes: CUP, CUF, SGR, ED, EL,
+// ECH, DECTCEM, CR, LF and text, with autowrap off and background colour erase. The default
+// colours are 39 and 49.
 struct Vt {
   struct VCell {
     char32_t ch = U'.';  // never written: not what any model cell holds
@@ -93,8 +95,11 @@ struct Vt {
           if (v == 0) fg = 39, bg = 49;
         }
         break;
-      case 'J':
-        for (VCell& c : cells) c = {U' ', fg, bg};
+      case 'J':  // ED: 0 from the cursor to the end, 2 everything
+        for (int k = arg(0, 0) == 2 ? 0 : y * w + x; k < w * h; ++k) cells[k] = {U' ', fg, bg};
+        break;
+      case 'K':  // EL: 0 from the cursor to the end of the row, 2 the whole row
+        for (int k = arg(0, 0) == 2 ? 0 : x; k < w; ++k) at(k, y) = {U' ', fg, bg};
         break;
       case 'X':
         for (int k = 0; k < arg(0, 1) && x + k < w; ++k) at(x + k, y) = {U' ', fg, bg};
@@ -174,8 +179,9 @@ TEST(Presenter, FramesReproduceTheModelOnATerminal) {
         EXPECT_EQ(vt.x, s.cursor_x());
         EXPECT_EQ(vt.y, s.cursor_y());
       }
-      // Below and right of the model the terminal shows the last "color" background.
-      EXPECT_EQ(vt.at(119, 35).bg, sgr_bg(s.fill_attr()));
+      // Below the model the terminal keeps its own colours, whatever "color" did.
+      EXPECT_EQ(vt.at(119, 35).bg, 49);
+      EXPECT_EQ(vt.at(0, 30).bg, 49);
     }
   }
 }
@@ -279,6 +285,19 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   std::string last;
   for (int x = 0; x < 81; ++x) con::append_utf8(last, vt.at(x, 23).ch);
   EXPECT_EQ(last.rfind(" Terminal too small: 120x30 needed, this one is 81x24.", 0), 0u) << last;
+  // Only the rows short (the parkour game's 60x37 in 120x30), or only the columns: the notice
+  // names what is short.
+  for (const auto& [w, h, cols, rows, text] :
+       {std::tuple{60, 37, 120, 30, " Terminal too small: 37 rows needed, this one has 30. "},
+        std::tuple{120, 30, 100, 40,
+                   " Terminal too small: 120 columns needed, this one has 100. "}}) {
+    Screen m(w, h);
+    Presenter q;
+    q.set_size(cols, rows);
+    std::string bytes;
+    q.frame(m, bytes);
+    EXPECT_NE(bytes.find(text), std::string::npos) << bytes;
+  }
   EXPECT_EQ(vt.at(80, 0).ch, U' ');
   EXPECT_FALSE(vt.cursor);  // (0..5, 29) is not on this terminal
   // Grown big enough: a full redraw, no notice.
@@ -289,6 +308,83 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   big.run(out);
   expect_shows(big, s, 30);
   EXPECT_EQ(out.find("too small"), std::string::npos);
+}
+
+// Every terminal cell outside the model's w x h is blank in the default colours.
+void expect_outside_default(Vt& vt, int w, int h) {
+  for (int y = 0; y < vt.h; ++y)
+    for (int x = y < h ? w : 0; x < vt.w; ++x) {
+      ASSERT_EQ(vt.at(x, y).ch, U' ') << x << "," << y;
+      ASSERT_EQ(vt.at(x, y).bg, 49) << x << "," << y;
+      ASSERT_EQ(vt.at(x, y).fg, 39) << x << "," << y;
+    }
+}
+
+TEST(Presenter, OutsideTheModelTheTerminalKeepsItsDefaultColours) {
+  Screen s(120, 30);
+  Presenter p;
+  p.set_size(120, 40);
+  Vt vt(120, 40, false);
+  auto show = [&] {
+    std::string out;
+    p.frame(s, out);
+    vt.run(out);
+  };
+  s.recolor(0x80);  // "color 80": the whole console grey, not the rows below it
+  s.move_to(87, 2);
+  s.write("   贪吃蛇游戏");
+  show();
+  expect_shows(vt, s, 30);
+  expect_outside_default(vt, 120, 30);
+  s.set_attr(0x04);
+  s.clear();  // "cls" blanks the console only
+  show();
+  expect_shows(vt, s, 30);
+  expect_outside_default(vt, 120, 30);
+  // "mode con cols=60 lines=37" and "color 3F": a 60x37 console, nothing aqua around it.
+  s.resize(60, 37);
+  s.recolor(0x3F);
+  s.move_to(0, 20);
+  s.write("====");
+  show();
+  expect_shows(vt, s, 37);
+  expect_outside_default(vt, 60, 37);
+}
+
+TEST(Presenter, WithTheNoticeTurnedOffItsRowShowsTheModelOrTheDefaultColours) {
+  // The notice on the terminal's last row, which the model's row 23 then takes back.
+  Screen s(120, 30);
+  s.recolor(0x30);
+  s.move_to(0, 23);
+  s.write("row 23");
+  Presenter p;
+  p.set_size(81, 24);
+  Vt vt(81, 24, false);
+  std::string out;
+  p.frame(s, out);
+  vt.run(out);
+  EXPECT_EQ(vt.at(1, 23).ch, U'T');
+  EXPECT_EQ(vt.at(1, 23).bg, 41);
+  p.set_notice(false);
+  out.clear();
+  p.frame(s, out);
+  vt.run(out);
+  expect_shows(vt, s, 24);
+  // Narrower but taller: the notice is below the model, and goes back to the terminal's own
+  // colours.
+  Presenter q;
+  q.set_size(100, 40);
+  Vt tall(100, 40, false);
+  out.clear();
+  q.frame(s, out);
+  tall.run(out);
+  EXPECT_EQ(tall.at(1, 30).ch, U'T');
+  q.set_notice(false);
+  out.clear();
+  q.frame(s, out);
+  tall.run(out);
+  expect_shows(tall, s, 30);
+  expect_outside_default(tall, 100, 30);
 }
 
 TEST(Presenter, GbkOutputUnderAGbLocale) {

@@ -35,6 +35,11 @@ struct Piped {
   }
 };
 
+struct Null {
+  int fd = open("/dev/null", O_WRONLY);
+  ~Null() { close(fd); }
+};
+
 int run(con::Stream& s, const std::function<void()>& body) {
   con::attach(s);
   int code = 0;
@@ -91,7 +96,8 @@ TEST(Stream, PausePrintsItsPromptAndEndOfInputEnds) {
     con::print("never");
   });
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(p.output(), "请按任意键继续. . . \nafter请按任意键继续. . . ");
+  // The last line, left open by the prompt, is closed at the end.
+  EXPECT_EQ(p.output(), "请按任意键继续. . . \nafter请按任意键继续. . . \n");
 }
 
 TEST(Stream, VirtualClockMakesSleepsInstant) {
@@ -103,4 +109,44 @@ TEST(Stream, VirtualClockMakesSleepsInstant) {
     EXPECT_EQ(con::time(), t0 + 5);
     EXPECT_EQ(con::_kbhit(), 0);
   });
+}
+
+// A game loop as the games write theirs: draw, poll, sleep. `changing` draws a new number at
+// every tick, else the same text. Returns the ticks it ran (it gives up after a million).
+int ticks_after_end(con::Stream& s, bool changing, int64_t* ended_at) {
+  int ticks = 0;
+  run(s, [&] {
+    for (;;) {
+      con::gotoxy(0, 0, 0);
+      con::printf("%d", changing ? ticks : 7);
+      if (++ticks > 1000000) return;
+      if (con::_kbhit()) con::_getch();
+      con::Sleep(50);
+    }
+  });
+  *ended_at = s.now_ms();
+  return ticks;
+}
+
+TEST(Stream, AfterTheEndOfInputAScreenStandingStillEndsTheNextKeyPoll) {
+  Piped p("ab");
+  // Output to /dev/null: a loop that does not end would fill a pipe and block.
+  Null null;
+  con::Stream s(p.in[0], null.fd, true);
+  int64_t at = 0;
+  // Two ticks take the queued keys; the third poll finds none and keeps the screen; the
+  // fourth finds it the same.
+  EXPECT_EQ(ticks_after_end(s, false, &at), 4);
+  EXPECT_EQ(at, 150);
+}
+
+TEST(Stream, AfterTheEndOfInputAChangingScreenRunsOnForABoundedTime) {
+  Piped p("");
+  // Output to /dev/null: a loop that does not end would fill a pipe and block.
+  Null null;
+  con::Stream s(p.in[0], null.fd, true);
+  int64_t at = 0;
+  int ticks = ticks_after_end(s, true, &at);
+  EXPECT_EQ(at, con::kRunOnMs);
+  EXPECT_EQ(ticks, con::kRunOnMs / 50 + 1);
 }

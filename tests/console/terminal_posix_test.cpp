@@ -157,8 +157,9 @@ TEST(Terminal, ProbeFindsWideAmbiguousGlyphsAndTheKeyboardProtocolAndAllIsUndone
   const size_t push = out.find("\x1b[?1004h\x1b[>31u", check);
   EXPECT_NE(push, std::string::npos);
   // The end: protocol popped, focus reports and autowrap as they were, colours reset, the
-  // cursor after the program's, visible.
-  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[1;3H\r\n\x1b[?25h", push),
+  // cursor at the start of the row below "hi", the rest of the screen in the default colours,
+  // the cursor visible.
+  EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[2;1H\x1b[J\x1b[?25h", push),
             std::string::npos);
   EXPECT_EQ(ft.pushed(), 0u);
 }

@@ -4,6 +4,8 @@
 set -u
 bin=$(readlink -f "$1")
 command -v tmux >/dev/null || { echo "SKIP: tmux not installed"; exit 77; }
+command -v pgrep >/dev/null && command -v ps >/dev/null ||
+  { echo "SKIP: ps and pgrep not installed (procps)"; exit 77; }
 
 sock_base="gamebox_e2e_$$_$RANDOM"
 sock="$sock_base"

@@ -8,6 +8,7 @@
 # $GAMEBOX_EXE. Wine here draws Chinese glyphs one cell wide, drops a lone Escape,
 # reports no key state and loses the background after foreground 7: the checks match text, not
 # columns, send Escape twice, and look only at colours that wine draws right.
+# Where it cannot run (no cross compiler, no wine, no tmux, no exe) it exits 77: skipped.
 set -u
 bin=${1:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)

@@ -44,7 +44,8 @@ TEST(KillerNight, HumanKillGoesOnWithTheLaterSeats) {
   ASSERT_TRUE(phase(h, killer::run_night));
   EXPECT_NE(h.out.find(pad(33) + "你是杀手\n2 14 15 \n" + pad(33) + "你选择杀掉\n"),
             std::string::npos);
-  EXPECT_NE(h.out.find("\n" + pad(33) + "杀手杀了2号(平民)\n"), std::string::npos);
+  EXPECT_NE(h.out.find(std::string("\n").append(pad(33)) + "杀手杀了2号(平民)\n"),
+            std::string::npos);
   EXPECT_EQ(game.living[2], 0);
   EXPECT_EQ(game.left, 3);
   // The seer at 14 checked seat 1 or 15 after the kill.
@@ -149,7 +150,8 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   for (const char* l : {"1", "x", "2", "9", "0", "3"}) h.line(l);
   ASSERT_TRUE(phase(h, killer::run_night));
   EXPECT_NE(h.out.find("*\n>>毒药<<不足\n>>复活药水<<不足\n"), std::string::npos);
-  EXPECT_NE(h.out.find(">>复活药水<<不足\n" + pad(33) + "第1晚结束"), std::string::npos);
+  EXPECT_NE(h.out.find(std::string(">>复活药水<<不足\n").append(pad(33)) + "第1晚结束"),
+            std::string::npos);
 
   // Revival lists the dead with their role codes and brings back the seat named.
   table("433333333333331", 1, {1, 7, 15});

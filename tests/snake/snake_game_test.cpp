@@ -228,7 +228,7 @@ TEST(SnakeGame, CoverArtRulesScreenAndQuit) {
       EXPECT_EQ(sc.text_at(43, 18, 8), "长虫竞逐");
       EXPECT_EQ(sc.at(43, 18).attr, 11);
       EXPECT_EQ(sc.text_at(27, 20, 48), std::string(48, '-'));
-      EXPECT_EQ(sc.text_at(27, 23, 48), "|" + std::string(46, ' ') + "|");
+      EXPECT_EQ(sc.text_at(27, 23, 48), std::string("|").append(46, ' ').append("|"));
       EXPECT_EQ(sc.text_at(55, 22, 10), "2.游戏说明");
       EXPECT_EQ(sc.text_at(29, 27, 22), "输入数字做出你的选择：");
       EXPECT_EQ(sc.at(29, 27).attr, 3);
