@@ -177,6 +177,14 @@ TEST(KillerEnds, TheCountRunsOut) {
   EXPECT_EQ(game.living[game.me] + game.living[sr], 2);
   EXPECT_LE(game.left, 1);
   EXPECT_TRUE(ends_with(out, "号的身份是平民\n请按任意键继续. . . \n\n" + kGameOver));
+
+  // At 2 after a day the game goes on: another night follows.
+  long long night_at_two = 0;
+  out = play(Careful, 511, [&](Ask a) {
+    if (a == Ask::Pause && game.left == 2 && game.living[game.me] == 1) night_at_two = game.night;
+  });
+  ASSERT_NE(night_at_two, 0);
+  EXPECT_NE(out.find("第" + std::to_string(night_at_two + 1) + "晚开始"), std::string::npos);
 }
 
 // One seeded game per role of the human, through the first night and day vote (each first
