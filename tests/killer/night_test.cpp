@@ -151,6 +151,18 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   EXPECT_NE(h.out.find("*\n>>毒药<<不足\n>>复活药水<<不足\n"), std::string::npos);
   EXPECT_NE(h.out.find(">>复活药水<<不足\n" + pad(33) + "第1晚结束"), std::string::npos);
 
+  // Each poison spends one from the stock: after the last one, the next night is short.
+  table("433333333333331", 1, {7});
+  game.poison = 1;
+  Box first, next;
+  first.line("1");
+  first.line("7");
+  ASSERT_TRUE(phase(first, killer::run_night));
+  next.line("1");
+  next.line("3");
+  ASSERT_TRUE(phase(next, killer::run_night));
+  EXPECT_NE(next.out.find("*\n>>毒药<<不足\n"), std::string::npos);
+
   // Revival lists the dead with their role codes and brings back the seat named.
   table("433333333333331", 1, {1, 7, 15});
   game.aipoison = 0;  // the dead human's seat acts as a computer mage in the pass
