@@ -279,6 +279,8 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   std::string last;
   for (int x = 0; x < 81; ++x) con::append_utf8(last, vt.at(x, 23).ch);
   EXPECT_EQ(last.rfind(" Terminal too small: 120x30 needed, this one is 81x24.", 0), 0u) << last;
+  EXPECT_EQ(vt.at(1, 23).fg, 97);  // bright white on red
+  EXPECT_EQ(vt.at(1, 23).bg, 41);
   EXPECT_EQ(vt.at(80, 0).ch, U' ');
   EXPECT_FALSE(vt.cursor);  // (0..5, 29) is not on this terminal
   // Grown big enough: a full redraw, no notice.
@@ -289,6 +291,20 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   big.run(out);
   expect_shows(big, s, 30);
   EXPECT_EQ(out.find("too small"), std::string::npos);
+  // Only the height shrinks: the notice is back.
+  p.set_size(120, 24);
+  out.clear();
+  p.frame(s, out);
+  EXPECT_NE(out.find(" Terminal too small: 120x30 needed, this one is 120x24."), std::string::npos);
+}
+
+// The glyphs the games print: Chinese text and full-width punctuation always take two columns;
+// the symbols of ambiguous width (●, ━, ↑, ◆) and ASCII are left to the terminal's setting.
+TEST(Presenter, WideGlyphsAreTheGamesChineseTextAndFullWidthForms) {
+  for (char32_t c : {U'食', U'头', U'狼', U'龍', U'！', U'：', U'（', U'，', U'、', U'一', U'　'})
+    EXPECT_TRUE(con::always_wide(c)) << static_cast<uint32_t>(c);
+  for (char32_t c : {U'a', U'*', U'●', U'━', U'↑', U'◆', U'┃', U'▲', U'é'})
+    EXPECT_FALSE(con::always_wide(c)) << static_cast<uint32_t>(c);
 }
 
 TEST(Presenter, GbkOutputUnderAGbLocale) {
