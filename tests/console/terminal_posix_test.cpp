@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -126,6 +127,29 @@ TEST(Terminal, ProbeFindsWideAmbiguousGlyphsAndTheKeyboardProtocolAndAllIsUndone
   // cursor after the program's, visible.
   EXPECT_NE(out.find("\x1b[<u\x1b[?1004l\x1b[?7h\x1b[0m\x1b[1;3H\r\n\x1b[?25h", pop),
             std::string::npos);
+}
+
+// GAMEBOX_AMBIGUOUS_WIDTH overrides what the probe measured, by number or by word.
+TEST(Terminal, TheAmbiguousWidthVariableOverridesTheProbe) {
+  struct Case {
+    const char* value;
+    const char* answer;  // the probe's two cursor reports
+    bool wide;
+  };
+  for (const Case& c : {Case{"wide", "\x1b[5;1R\x1b[5;2R\x1b[?62c", true},
+                        Case{"2", "\x1b[5;1R\x1b[5;2R\x1b[?62c", true},
+                        Case{"narrow", "\x1b[5;1R\x1b[5;3R\x1b[?62c", false},
+                        Case{"1", "\x1b[5;1R\x1b[5;3R\x1b[?62c", false},
+                        Case{"bogus", "\x1b[5;1R\x1b[5;3R\x1b[?62c", true}}) {
+    setenv("GAMEBOX_AMBIGUOUS_WIDTH", c.value, 1);
+    FakeTerminal ft(c.answer);
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    EXPECT_EQ(t.ambiguous_wide(), c.wide) << c.value;
+    t.finish(s);
+  }
+  unsetenv("GAMEBOX_AMBIGUOUS_WIDTH");
 }
 
 TEST(Terminal, ASilentTerminalCostsOnlyTheBoundedWait) {
