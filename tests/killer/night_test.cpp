@@ -169,6 +169,7 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   Box r;
   r.line("2");
   r.line("99");
+  r.line("16");  // one past the last seat is asked again too
   r.line("1");
   ASSERT_TRUE(phase(r, killer::run_night));
   EXPECT_NE(r.out.find("你选择了复活\n阵亡名单：\n1号,身份:4 \n7号,身份:3 \n15号,身份:1 \n"),
