@@ -158,6 +158,7 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   first.line("1");
   first.line("7");
   ASSERT_TRUE(phase(first, killer::run_night));
+  EXPECT_NE(first.out.find(pad(27) + "杀手杀掉了"), std::string::npos);  // seat 15 acts too
   next.line("1");
   next.line("3");
   ASSERT_TRUE(phase(next, killer::run_night));
@@ -166,6 +167,7 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   // Revival lists the dead with their role codes and brings back the seat named.
   table("433333333333331", 1, {1, 7, 15});
   game.aipoison = 0;  // the dead human's seat acts as a computer mage in the pass
+  game.revive = 1;    // the last potion still works
   Box r;
   r.line("2");
   r.line("99");
@@ -176,7 +178,7 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
             std::string::npos);
   EXPECT_NE(r.out.find(pad(30) + "请输入1到15之间的号码\n"), std::string::npos);
   EXPECT_EQ(game.living[1], 1);
-  EXPECT_EQ(game.revive, 2);
+  EXPECT_EQ(game.revive, 0);
   EXPECT_EQ(game.left, 13);
 }
 
