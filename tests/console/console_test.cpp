@@ -20,6 +20,23 @@ int with_console(con::Headless& h, const std::function<void()>& body) {
 
 }  // namespace
 
+// Attaching starts the backend (the terminal's raw mode and probe), detaching shows the last
+// screen and finishes it (the terminal restored), once.
+TEST(Console, AttachStartsTheBackendAndDetachFinishesItOnce) {
+  struct Counting : con::Headless {
+    int starts = 0, finishes = 0, presents_seen = 0;
+    void start(con::Screen&) override { ++starts; }
+    void finish(const con::Screen&) override { ++finishes; }
+    void present(const con::Screen&) override { ++presents_seen; }
+  } b;
+  con::attach(b);
+  EXPECT_EQ(b.starts, 1);
+  con::detach();
+  con::detach();
+  EXPECT_EQ(b.finishes, 1);
+  EXPECT_EQ(b.presents_seen, 1);
+}
+
 TEST(Console, TiRoundsHalvesUpAndTruncatesBelowMinusHalf) {
   EXPECT_EQ(con::ti(2.45f), 2);
   EXPECT_EQ(con::ti(2.5f), 3);

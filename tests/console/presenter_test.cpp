@@ -285,6 +285,8 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   std::string last;
   for (int x = 0; x < 81; ++x) con::append_utf8(last, vt.at(x, 23).ch);
   EXPECT_EQ(last.rfind(" Terminal too small: 120x30 needed, this one is 81x24.", 0), 0u) << last;
+  EXPECT_EQ(vt.at(1, 23).fg, 97);  // bright white on red
+  EXPECT_EQ(vt.at(1, 23).bg, 41);
   // Only the rows short (the parkour game's 60x37 in 120x30), or only the columns: the notice
   // names what is short.
   for (const auto& [w, h, cols, rows, text] :
@@ -308,6 +310,20 @@ TEST(Presenter, ASmallTerminalShowsWhatFitsAndANotice) {
   big.run(out);
   expect_shows(big, s, 30);
   EXPECT_EQ(out.find("too small"), std::string::npos);
+  // Only the height shrinks: the notice is back.
+  p.set_size(120, 24);
+  out.clear();
+  p.frame(s, out);
+  EXPECT_NE(out.find(" Terminal too small: 30 rows needed, this one has 24."), std::string::npos);
+}
+
+// The glyphs the games print: Chinese text and full-width punctuation always take two columns;
+// the symbols of ambiguous width (●, ━, ↑, ◆) and ASCII are left to the terminal's setting.
+TEST(Presenter, WideGlyphsAreTheGamesChineseTextAndFullWidthForms) {
+  for (char32_t c : {U'食', U'头', U'狼', U'龍', U'！', U'：', U'（', U'，', U'、', U'一', U'　'})
+    EXPECT_TRUE(con::always_wide(c)) << static_cast<uint32_t>(c);
+  for (char32_t c : {U'a', U'*', U'●', U'━', U'↑', U'◆', U'┃', U'▲', U'é'})
+    EXPECT_FALSE(con::always_wide(c)) << static_cast<uint32_t>(c);
 }
 
 // Every terminal cell outside the model's w x h is blank in the default colours.

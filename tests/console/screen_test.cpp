@@ -91,8 +91,13 @@ TEST(Screen, ControlCharacters) {
   s.move_to(8, 8);
   s.write("\tY");  // from a multiple of 8, a full stop of 8
   EXPECT_EQ(s.at(16, 8).ch, U'Y');
-  s.write("\rZ\bW");
+  s.write("\rZ");
+  EXPECT_EQ(s.at(0, 8).ch, U'Z');
+  EXPECT_EQ(s.at(119, 7).ch, U' ');
+  s.write("\bW");
   EXPECT_EQ(s.at(0, 8).ch, U'W');
+  s.write("\x7f\x01");  // DEL and other controls show as blanks
+  EXPECT_EQ(s.text_at(1, 8, 2), "  ");
 }
 
 TEST(Screen, PositionOutsideTheBufferLeavesTheCursor) {

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -196,6 +197,29 @@ TEST(Terminal, AProtocolThatGrantsTooLittleIsNotUsed) {
   EXPECT_EQ(q.size(), 2u);  // read as typed: nothing is dropped on a guess
   t.finish(s);
   EXPECT_EQ(ft.output().find("\x1b[?1004h\x1b[>"), std::string::npos);
+}
+
+// GAMEBOX_AMBIGUOUS_WIDTH overrides what the probe measured, by number or by word.
+TEST(Terminal, TheAmbiguousWidthVariableOverridesTheProbe) {
+  struct Case {
+    const char* value;
+    const char* answer;  // the probe's two cursor reports
+    bool wide;
+  };
+  for (const Case& c : {Case{"wide", "\x1b[5;1R\x1b[5;2R\x1b[?62c", true},
+                        Case{"2", "\x1b[5;1R\x1b[5;2R\x1b[?62c", true},
+                        Case{"narrow", "\x1b[5;1R\x1b[5;3R\x1b[?62c", false},
+                        Case{"1", "\x1b[5;1R\x1b[5;3R\x1b[?62c", false},
+                        Case{"bogus", "\x1b[5;1R\x1b[5;3R\x1b[?62c", true}}) {
+    setenv("GAMEBOX_AMBIGUOUS_WIDTH", c.value, 1);
+    FakeTerminal ft(c.answer);
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    EXPECT_EQ(t.ambiguous_wide(), c.wide) << c.value;
+    t.finish(s);
+  }
+  unsetenv("GAMEBOX_AMBIGUOUS_WIDTH");
 }
 
 TEST(Terminal, ASilentTerminalCostsOnlyTheBoundedWait) {

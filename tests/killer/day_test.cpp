@@ -130,6 +130,24 @@ TEST(KillerDay, SeersSpareFoundCivilians) {
     phase(h, killer::run_day, seed);
     EXPECT_NE(h.out.find(pad(36) + "1->4\n"), std::string::npos);
   }
+  // Every other living seat found a civilian: the seer casts no vote at all.
+  table("233433333333333", 15, {4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
+  game.seen[2] = game.seen[3] = game.seen[15] = 3;
+  Box h;
+  h.line("2");
+  h.key(' ');
+  phase(h, killer::run_day);
+  EXPECT_EQ(h.out.find(pad(36) + "1->"), std::string::npos) << h.out;
+}
+
+// The tally reaches the last seat: seat 15 with the most votes dies.
+TEST(KillerDay, SeatFifteenWithTheMostVotesDies) {
+  table("333333333333331", 1, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13});
+  game.voter[14] = 15;  // seat 14 answers the killer's earlier vote
+  Box h;
+  h.line("15");
+  EXPECT_FALSE(phase(h, killer::run_day));
+  EXPECT_NE(h.out.find(pad(34) + "15死了\n"), std::string::npos) << h.out;
 }
 
 TEST(KillerDay, KillerVotedOutEndsTheGameWithoutAPause) {

@@ -153,19 +153,34 @@ TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
   EXPECT_NE(h.out.find(std::string(">>复活药水<<不足\n").append(pad(33)) + "第1晚结束"),
             std::string::npos);
 
+  // Each poison spends one from the stock: after the last one, the next night is short.
+  table("433333333333331", 1, {7});
+  game.poison = 1;
+  Box first, next;
+  first.line("1");
+  first.line("7");
+  ASSERT_TRUE(phase(first, killer::run_night));
+  EXPECT_NE(first.out.find(pad(27) + "杀手杀掉了"), std::string::npos);  // seat 15 acts too
+  next.line("1");
+  next.line("3");
+  ASSERT_TRUE(phase(next, killer::run_night));
+  EXPECT_NE(next.out.find("*\n>>毒药<<不足\n"), std::string::npos);
+
   // Revival lists the dead with their role codes and brings back the seat named.
   table("433333333333331", 1, {1, 7, 15});
   game.aipoison = 0;  // the dead human's seat acts as a computer mage in the pass
+  game.revive = 1;    // the last potion still works
   Box r;
   r.line("2");
   r.line("99");
+  r.line("16");  // one past the last seat is asked again too
   r.line("1");
   ASSERT_TRUE(phase(r, killer::run_night));
   EXPECT_NE(r.out.find("你选择了复活\n阵亡名单：\n1号,身份:4 \n7号,身份:3 \n15号,身份:1 \n"),
             std::string::npos);
   EXPECT_NE(r.out.find(pad(30) + "请输入1到15之间的号码\n"), std::string::npos);
   EXPECT_EQ(game.living[1], 1);
-  EXPECT_EQ(game.revive, 2);
+  EXPECT_EQ(game.revive, 0);
   EXPECT_EQ(game.left, 13);
 }
 

@@ -11,6 +11,7 @@
 #include "console/headless.hpp"
 #include "console/session.hpp"
 #include "killer/killer.hpp"
+#include "launcher/launcher.hpp"
 
 namespace killer_test {
 
@@ -73,15 +74,21 @@ inline Ask asked(const std::string& out) {
 // pause gets a key.
 struct Player {
   std::function<long long(Ask)> answer;
+  // Called at every question, the pause included, before it is answered.
+  std::function<void(Ask)> on_ask;
+  // Starts from the launcher's choice 3 rather than from the killer menu itself.
+  bool from_launcher = false;
   int waits = 0;
 
   int play(Box& h, unsigned seed) {
     con::set_seed_override(seed);
+    if (from_launcher) h.line("3");
     h.type("11");
     h.on_wait = [this](con::Headless& hh) {
       Box& r = static_cast<Box&>(hh);
       Ask a = asked(r.out);
       if (a == Ask::None || ++waits > 500) return;
+      if (on_ask) on_ask(a);
       if (a == Ask::Pause) {
         r.key(' ', r.now());
       } else {
@@ -89,7 +96,8 @@ struct Player {
       }
     };
     killer::reset();
-    int rc = con::run_headless(h, [] {
+    int rc = con::run_headless(h, [this] {
+      if (from_launcher) return launcher::run();
       killer::menu();
       return 0;
     });

@@ -4,6 +4,8 @@
 
 #include "console/headless.hpp"
 #include "console/session.hpp"
+#include "golden.hpp"
+#include "snake/snake.hpp"
 
 namespace {
 
@@ -44,24 +46,61 @@ TEST(Launcher, DrawsTheFrameAndMenuThenEndsOnAnyOtherNumber) {
   }
 }
 
+// As the frame is drawn the screen is blue ("color 10"); while the launcher waits it is aqua.
 TEST(Launcher, WaitsForTheChoiceOnBlueThenAqua) {
-  con::Headless h;
-  // Look at the screen while the launcher waits for its number.
-  bool looked = false;
+  golden::Film film("launcher");
+  golden::Box h;
+  h.on_text = [&](std::string_view t) {
+    // The menu line goes out between the top edge and the bottom one.
+    if (t.find("1.贪吃蛇  2.跑酷  3.狼人杀") != std::string_view::npos) {
+      film.shot("drawing", "the launcher as it writes its menu line: top edge only, all blue");
+    }
+  };
   h.on_wait = [&](con::Headless& hh) {
-    if (looked) return;
-    looked = true;
-    const con::Screen& s = con::screen();
-    EXPECT_EQ(s.at(60, 15).attr, 0x30);
-    EXPECT_EQ(s.cursor_x(), 5);
-    EXPECT_EQ(s.cursor_y(), 5);
-    EXPECT_EQ(s.at(4, 3).ch, U' ');
-    EXPECT_EQ(s.at(5, 3).ch, U'1');
-    EXPECT_EQ(s.at(7, 3).ch, U'贪');
+    if (!film.taken().empty() && film.taken().back() == "choice") return;
+    film.shot("choice", "the launcher waiting for the choice");
     hh.line("9", hh.now());
   };
   EXPECT_EQ(run_launcher(h), 0);
-  EXPECT_TRUE(looked);
+  EXPECT_EQ(film.taken(), (std::vector<std::string>{"drawing", "choice"}));
+}
+
+// A snake game (cover, Escape at once, the result) brings the launcher back in full, in the
+// same colours and positions; a signed choice, "+3", then opens the killer menu.
+TEST(Launcher, ComesBackInFullAfterASnakeGame) {
+  golden::Film film("launcher");
+  con::Headless h;
+  int waits = 0;
+  h.on_wait = [&](con::Headless& hh) {
+    switch (waits++) {
+      case 0:
+        hh.line("1", hh.now());
+        break;
+      case 1:  // the snake cover
+        hh.line("1", hh.now());
+        hh.key(27, hh.now() + 100);  // Escape during the game's first half second
+        break;
+      case 2:
+        film.shot("choice", "the launcher waiting for the choice");
+        hh.line("+3", hh.now());
+        break;
+      case 3:
+        film.shot("killer_menu", "\"+3\" typed: the killer game's menu, cleared in aqua");
+        break;
+    }
+  };
+  snake::reset();
+  EXPECT_EQ(run_launcher(h), 0);
+  EXPECT_EQ(film.taken(), (std::vector<std::string>{"choice", "killer_menu"}));
+}
+
+// Any other choice ends the program with the frame left on screen and what was typed echoed.
+TEST(Launcher, AnotherNumberLeavesTheFrameAndTheEcho) {
+  golden::Film film("launcher");
+  con::Headless h;
+  h.line("  -7 9");
+  EXPECT_EQ(run_launcher(h), 0);
+  film.shot("ended", "\"  -7 9\" typed at the choice: the program has ended");
 }
 
 TEST(Launcher, EndOfInputEndsLikeZero) {

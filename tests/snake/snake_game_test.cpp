@@ -9,6 +9,7 @@
 #include "console/console.hpp"
 #include "console/headless.hpp"
 #include "console/session.hpp"
+#include "golden.hpp"
 #include "launcher/launcher.hpp"
 #include "snake/snake.hpp"
 
@@ -179,91 +180,93 @@ void steer(con::Headless& hh, char& dir) {
   dir = pick;
 }
 
+// A seeded game (the food's cells come from the virtual clock) played to the win: the board
+// before the first tick, after five foods, the win message and the result, then the launcher.
 TEST(SnakeGame, ScriptedPlayerEatsTwentyFourFoodsAndWins) {
+  golden::Film film("snake");
   con::Headless h;
   h.line("1");
   h.line("1");
   h.stop_at_ms = 3600 * 1000;
-  Ending e;
-  watch_ending(h, e);
-  auto watch = h.on_sleep;
   char dir = 'd';
   h.on_sleep = [&](con::Headless& hh) {
-    watch(hh);
+    const con::Screen& sc = con::screen();
+    const auto& taken = film.taken();
+    if (hh.now() == 500) film.shot("start", "the board in its first half second, before any tick");
+    if (taken.size() == 1 && sc.text_at(87, 19, 11) == "当前得分:5 ") {
+      film.shot("eaten", "the first tick's sleep with five foods eaten");
+    }
+    if (sc.text_at(22, 0, 2) != "  " && !taken.empty() && taken.back() != "won") {
+      film.shot("won", "the 24th food eaten: the win message");
+    } else if (sc.text_at(24, 5, 4) == "哈哈") {
+      film.shot("won_result", "the result screen of the win");
+    }
     steer(hh, dir);
   };
+  int waits = 0;
+  h.on_wait = [&](con::Headless&) {
+    if (waits++ == 0) film.shot("../launcher/choice", "the launcher waiting for the choice");
+  };
   EXPECT_EQ(run(h), 0);
-  EXPECT_EQ(e.message, "恭喜你通关了！！!");
-  EXPECT_EQ(e.line5, "哈哈，你赢了");
-  EXPECT_EQ(e.line7.substr(0, 23), "你得到了满分：24");
-  expect_launcher_frame();
+  EXPECT_EQ(film.taken(), (std::vector<std::string>{"start", "eaten", "won", "won_result",
+                                                    "../launcher/choice"}));
 }
 
+// The cover over the launcher's screen, the rules screen, and the cover again on a cleared
+// screen; 3 there ends the program.
 TEST(SnakeGame, CoverArtRulesScreenAndQuit) {
-  // The cover over the launcher's screen, after "color 80"; '.' marks cells it leaves alone.
-  // clang-format off
-  const char* art[] = {
-      "          /^\\/^\\                   ",
-      "********_|_| o|********************",
-      "\\/人杀/     \\_/  \\                 ",
-      " \\____|_________  \\                ",
-      "       \\_______    \\               ",
-      "              |    |              \\",
-  };
-  const char* attrs[] = {
-      "..........666666...................",
-      "........2666666....................",
-      "cc....2.....666.aa.................",
-      ".ccccc2ccccccccc..a................",
-      ".......22222222....a...............",
-      "..............aaaaaaaaaaaaaaaaaaaaa",
-  };
-  // clang-format on
+  golden::Film film("snake");
   con::Headless h;
   h.line("1");
-  int stage = 0;
   h.on_wait = [&](con::Headless& hh) {
-    const con::Screen& sc = con::screen();
-    if (stage == 0 || stage == 2) {
-      EXPECT_EQ(sc.text_at(43, 18, 8), "长虫竞逐");
-      EXPECT_EQ(sc.at(43, 18).attr, 11);
-      EXPECT_EQ(sc.text_at(27, 20, 48), std::string(48, '-'));
-      EXPECT_EQ(sc.text_at(27, 23, 48), std::string("|").append(46, ' ').append("|"));
-      EXPECT_EQ(sc.text_at(55, 22, 10), "2.游戏说明");
-      EXPECT_EQ(sc.text_at(29, 27, 22), "输入数字做出你的选择：");
-      EXPECT_EQ(sc.at(29, 27).attr, 3);
+    switch (film.taken().size()) {
+      case 0:
+        film.shot("cover", "the cover drawn over the launcher's screen, waiting for the choice");
+        hh.line("2", hh.now());
+        break;
+      case 1:
+        film.shot("rules", "the rules screen waiting for a key");
+        hh.key('k', hh.now());
+        break;
+      case 2:
+        film.shot("cover_again", "the cover after the rules screen, on a cleared screen");
+        hh.line("3", hh.now());
+        break;
+      default:
+        film.shot("unexpected_wait", "nothing should wait after the cover's 3");
     }
-    if (stage == 0) {
-      for (int r = 0; r < 6; ++r) {
-        EXPECT_EQ(sc.text_at(25, r + 1, 35), art[r]) << "row " << r + 1;
-        for (int c = 0; c < 35; ++c) {
-          char want = attrs[r][c];
-          int attr = want == '.' ? 0x80 : want == 'c' ? 12 : want == 'a' ? 10 : want - '0';
-          EXPECT_EQ(sc.at(25 + c, r + 1).attr, attr) << "cell " << 25 + c << "," << r + 1;
-        }
-      }
-      EXPECT_EQ(sc.text_at(31, 13, 39), "(     (     _-~    _--_    ~-_     _/ |");
-      EXPECT_EQ(sc.text_at(35, 16, 32), "~--____-~                ~-___-~");
-      hh.line("2");
-    } else if (stage == 1) {
-      EXPECT_EQ(sc.text_at(44, 3, 8), "游戏说明");
-      EXPECT_EQ(sc.at(44, 3).attr, 13);
-      EXPECT_EQ(sc.text_at(20, 6, 56), std::string(56, '='));
-      EXPECT_EQ(sc.text_at(20, 13, 57), "||" + std::string(53, ' ') + "||");
-      EXPECT_EQ(sc.at(75, 21).attr, 2);
-      EXPECT_EQ(sc.text_at(25, 11, 48), "2、用 ↑(W)  ↓(S)  ←(A)  →(D)分别控制蛇的移动");
-      EXPECT_EQ(sc.text_at(25, 17, 22), "4、ESC：自爆，游戏结束");
-      EXPECT_EQ(sc.attr(), 4);
-      hh.key('k');
-    } else if (stage == 2) {
-      EXPECT_EQ(sc.text_at(5, 3, 8), "        ");  // the cover again, on a cleared screen
-      hh.line("3");
-    }
-    ++stage;
   };
   EXPECT_EQ(run(h), 0);
-  EXPECT_EQ(stage, 3);  // quitting ended the program: no launcher menu was waiting
-  EXPECT_EQ(con::screen().at(2, 2).ch, U' ');
+  // Quitting ended the program: no launcher menu was waiting.
+  EXPECT_EQ(film.taken(), (std::vector<std::string>{"cover", "rules", "cover_again"}));
+}
+
+// Every direction code steers: S d s D, down and right arrows, W w, up arrow, A a, left arrow;
+// the last direction then holds until the left wall kills the snake. Positions at fixed times
+// show a key that did not move it.
+TEST(SnakeGame, EveryDirectionKeySteersAndTheWallKills) {
+  golden::Film film("snake");
+  con::Headless h;
+  h.line("1");
+  h.line("1");
+  const int keys[] = {'S', 'd', 's', 'D', -80, -77, 'W', 'w', -72, 'A', 'a', -75};
+  int64_t t = 700;  // between the ticks at 500, 900, ... (an arrow adds 40 ms to one)
+  for (int k : keys) {
+    if (k < 0)
+      h.arrow(-k, t);
+    else
+      h.key(k, t);
+    t += 400;
+  }
+  h.on_sleep = [&](con::Headless& hh) {
+    if (hh.now() == 3380) film.shot("steered", "after S d s D and the down and right arrows");
+    if (hh.now() == 5860) film.shot("steered_more", "after W w, the up arrow, A a, the left arrow");
+    if (hh.now() == 7660) film.shot("lost", "the head on the left wall: the loss message");
+    if (hh.now() == 8660) film.shot("lost_result", "the result screen of the loss");
+  };
+  EXPECT_EQ(run(h), 0);
+  EXPECT_EQ(film.taken(),
+            (std::vector<std::string>{"steered", "steered_more", "lost", "lost_result"}));
 }
 
 // An arrow that leaves the rules screen gives its key read the prefix only: the scan code waits
