@@ -194,7 +194,12 @@ inline std::string diff(const Model& now, const Model& want) {
     o << b;
   }
   auto cell = [](char32_t c) {
-    return c == 0 ? std::string("(2nd half)") : "'" + glyph_text(c) + "'";
+    if (c == 0) return std::string("(2nd half)");
+    // Appended, not "'" + text: GCC 12 at -O3 warns falsely (-Wrestrict) on literal + string.
+    std::string s = "'";
+    s += glyph_text(c);
+    s += '\'';
+    return s;
   };
   int cells = 0, rows_shown = 0;
   for (int y = 0; y < now.height; ++y) {

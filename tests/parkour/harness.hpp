@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -89,8 +90,10 @@ inline std::string changed(const std::vector<con::Cell>& before) {
     for (int x = 0; x < s.width(); ++x) {
       const con::Cell& now = s.at(x, y);
       const con::Cell& was = before[static_cast<size_t>(y * s.width() + x)];
-      if (now.ch != was.ch || now.half != was.half)
-        out += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+      if (now.ch == was.ch && now.half == was.half) continue;
+      char b[32];
+      std::snprintf(b, sizeof b, "(%d,%d)", x, y);
+      out += b;
     }
   return out;
 }
