@@ -230,4 +230,137 @@ TEST(KeyDecoder, NulIsCtrlAtNeverALonePrefix) {
             (V{0, 3, '5', 13}));
 }
 
+// Keys as a terminal sends them, the codes _getch gives for the same keys on the console, and
+// the arrows among them.
+struct Sent {
+  const char* bytes;
+  V codes;
+  V vks = {};
+};
+
+void expect_each(bool protocol, const std::vector<Sent>& table) {
+  for (const Sent& k : table) {
+    KeyDecoder d;
+    d.set_protocol(protocol);
+    std::vector<KeyEvent> ev = feed(d, k.bytes);
+    d.flush(0, true, ev);
+    const std::string name = testing::PrintToString(std::string(k.bytes));
+    EXPECT_EQ(codes(ev), k.codes) << name;
+    V vks;
+    for (const KeyEvent& e : ev)
+      if (e.vk) vks.push_back(e.vk);
+    EXPECT_EQ(vks, k.vks) << name;
+  }
+}
+
+constexpr int kU = con::VK_UP, kD = con::VK_DOWN, kL = con::VK_LEFT, kR = con::VK_RIGHT;
+
+// The forms xterm, VTE, rxvt, the Linux console and tmux send (normal and application cursor
+// and keypad modes).
+TEST(KeyDecoder, EveryLegacyFormGivesTheConsolesCodes) {
+  expect_each(
+      false,
+      {
+          // Arrows, plain, in application mode, with Ctrl; Shift changes nothing.
+          {"\x1b[A\x1b[B\x1b[C\x1b[D", {224, 72, 224, 80, 224, 77, 224, 75}, {kU, kD, kR, kL}},
+          {"\x1bOA\x1bOB\x1bOC\x1bOD", {224, 72, 224, 80, 224, 77, 224, 75}, {kU, kD, kR, kL}},
+          {"\x1b[1;5A\x1b[1;5B\x1b[1;5C\x1b[1;5D\x1b[1;2B",
+           {224, 141, 224, 145, 224, 116, 224, 115, 224, 80},
+           {kU, kD, kR, kL, kD}},
+          // The cursor pad: Home, End, Insert, Delete, Page Up, Page Down.
+          {"\x1b[H\x1b[F\x1bOH\x1bOF", {224, 71, 224, 79, 224, 71, 224, 79}},
+          {"\x1b[1~\x1b[7~\x1b[4~\x1b[8~", {224, 71, 224, 71, 224, 79, 224, 79}},
+          {"\x1b[2~\x1b[3~\x1b[5~\x1b[6~", {224, 82, 224, 83, 224, 73, 224, 81}},
+          // F1..F12 and Shift+Tab.
+          {"\x1bOP\x1bOQ\x1bOR\x1bOS\x1b[P\x1b[Q\x1b[S",
+           {0, 59, 0, 60, 0, 61, 0, 62, 0, 59, 0, 60, 0, 62}},
+          {"\x1b[11~\x1b[12~\x1b[13~\x1b[14~\x1b[15~", {0, 59, 0, 60, 0, 61, 0, 62, 0, 63}},
+          {"\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~", {0, 64, 0, 65, 0, 66, 0, 67, 0, 68}},
+          {"\x1b[23~\x1b[24~\x1b[Z", {224, 133, 224, 134, 0, 15}},
+          // The keypad in application mode.
+          {"\x1bOM\x1bOp\x1bOq\x1bOu\x1bOy", {13, '0', '1', '5', '9'}},
+          {"\x1bOj\x1bOk\x1bOl\x1bOm\x1bOn\x1bOo\x1bOX", {'*', '+', ',', '-', '.', '/', '='}},
+          // Keys the console has no code for, and sequences that are no key: gone whole, the
+          // key after them intact.
+          {"\x1b[9~\x1b[10~\x1b[16~\x1b[22~\x1b[25~\x1b[E\x1bOa1", {'1'}},
+          {"\x1b[>0;95;0c\x1b[=1u\x1b[<5u\x1b[12R\x1b[1;2;3R\x1b[1I2", {'2'}},
+          // Escape before a key that is no sequence (Alt+x, or Escape typed just before it);
+          // a control byte breaks a sequence off; input ending after ESC O.
+          {"\x1bx\x1b\x1b[A", {27, 'x', 27, 224, 72}, {kU}},
+          {"\x1b[1\x03"
+           "A\x1bO",
+           {3, 'A', 27, 'O'}},
+          // Enter is CR, LF or CR LF, once; anything between a CR and an LF makes them two.
+          {"\r\n\r\n\n\r\r", {13, 13, 13, 13, 13}},
+          {"\ra\n\r\x1b[A\n", {13, 'a', 13, 13, 224, 72, 13}, {kU}},
+          {"\x7f\x08\t\x01\x1a", {8, 8, 9, 1, 26}},
+      });
+}
+
+// The keyboard protocol's forms, as kitty sends them with all keys as escape codes.
+TEST(KeyDecoder, EveryProtocolFormGivesTheConsolesCodes) {
+  expect_each(
+      true,
+      {
+          // Ctrl with a letter, @ (also space and 2), [ and ]; Alt puts an Escape before the
+          // key, but never a second one before Escape itself.
+          {"\x1b[97;5u\x1b[98;5u\x1b[121;5u", {1, 2, 25}},
+          {"\x1b[64;5u\x1b[32;5u\x1b[50;5u\x1b[91;5u\x1b[93;5u", {0, 3, 0, 3, 0, 3, 27, 29}},
+          {"\x1b[97;3u\x1b[27;3u\x1b[13;3u\x1b[97;3;97:98u",
+           {27, 'a', 27, 27, 13, 27, 'a', 27, 'b'}},
+          // Enter, Tab, Shift+Tab, Backspace both ways, Escape.
+          {"\x1b[13u\x1b[9u\x1b[9;2u\x1b[127u\x1b[8u\x1b[27u", {13, 9, 0, 15, 8, 8, 27}},
+          // Letters with Shift, Caps Lock or both, a digit with Caps Lock; the shifted key;
+          // characters beyond ASCII.
+          {"\x1b[97u\x1b[97;2u\x1b[97;65u\x1b[97;66u\x1b[49;65u", {'a', 'A', 'A', 'a', '1'}},
+          {"\x1b[49:33;2u\x1b[97:1092;2u\x1b[1092u\x1b[128u\x1b[57343u", {'!', '?', '?', '?', '?'}},
+          // The keypad: digits, operators, and with Num Lock off the cursor pad.
+          {"\x1b[57399u\x1b[57400u\x1b[57408u", {'0', '1', '9'}},
+          {"\x1b[57409u\x1b[57410u\x1b[57411u\x1b[57412u\x1b[57413u\x1b[57414u\x1b[57415u"
+           "\x1b[57416u",
+           {'.', '/', '*', '-', '+', 13, '=', ','}},
+          {"\x1b[57417u\x1b[57418u\x1b[57419u\x1b[57420u\x1b[57419;5u",
+           {224, 75, 224, 77, 224, 72, 224, 80, 224, 141},
+           {kL, kR, kU, kD, kU}},
+          {"\x1b[57421u\x1b[57422u\x1b[57423u\x1b[57424u\x1b[57425u\x1b[57426u",
+           {224, 73, 224, 81, 224, 71, 224, 79, 224, 82, 224, 83}},
+          // Keys that type nothing: Begin, Caps Lock, Shift, a media key, Escape's own code.
+          {"\x1b[57427u\x1b[57358u\x1b[57441u\x1b[57428u\x1b[57344u", {}},
+          // A repeat types again; a release types nothing, a signal key's release is nothing.
+          {"\x1b[1;1:2B\x1b[1;1:3C\x1b[97;1:3u\x1b[99;5:3u", {224, 80}, {kD, kR}},
+      });
+  // Ctrl-C, Ctrl-\ and Ctrl-Z by their letters, or by the US key where the letter is not
+  // ASCII; Alt changes nothing.
+  KeyDecoder d;
+  d.set_protocol(true);
+  V sigs;
+  for (const KeyEvent& e : feed(d, "\x1b[99;5u\x1b[92;5u\x1b[122;5u\x1b[1089::99;5u\x1b[99;7u"))
+    sigs.push_back(e.kind == KeyEvent::Signal ? e.arg[0] : -1);
+  EXPECT_EQ(sigs, (V{SIGINT, SIGQUIT, SIGTSTP, SIGINT, SIGINT}));
+  V types;
+  for (const KeyEvent& e : feed(d, "\x1b[A\x1b[1;1:1A\x1b[1;1:2A\x1b[1;1:3A\x1b[97;1:3u"))
+    types.push_back(e.type);
+  EXPECT_EQ(types, (V{KeyEvent::Press, KeyEvent::Press, KeyEvent::Repeat, KeyEvent::Release,
+                      KeyEvent::Release}));
+}
+
+// The replies the start-up probe waits for, whatever the terminal puts in them.
+TEST(KeyDecoder, RepliesCarryTheirNumbers) {
+  KeyDecoder d;
+  auto ev = feed(d, "\x1b[12;40R\x1b[?31u\x1b[?u\x1b[?1;2c\x1b[1;2R\x1b[99999999;3R");
+  ASSERT_EQ(ev.size(), 6u);
+  EXPECT_EQ(ev[0].kind, KeyEvent::CursorReport);
+  EXPECT_EQ((V{ev[0].arg[0], ev[0].arg[1]}), (V{12, 40}));
+  EXPECT_EQ(ev[1].kind, KeyEvent::KeyboardFlags);
+  EXPECT_EQ(ev[1].arg[0], 31);
+  EXPECT_EQ(ev[2].arg[0], 0);  // no flags pushed
+  EXPECT_EQ(ev[3].kind, KeyEvent::Attributes);
+  // Shift+F3 has the cursor report's form; the probe asks on a row of its own, so it is one.
+  EXPECT_EQ(ev[4].kind, KeyEvent::CursorReport);
+  EXPECT_EQ((V{ev[4].arg[0], ev[4].arg[1]}), (V{1, 2}));
+  EXPECT_GE(ev[5].arg[0], 1000000);  // a number too long is capped, never wraps
+  EXPECT_EQ(ev[5].arg[1], 3);
+  for (const KeyEvent& e : ev) EXPECT_EQ(e.ncodes, 0);
+}
+
 }  // namespace
