@@ -180,6 +180,13 @@ TEST(HeldKeys, AHoldInterruptedByAnotherKeyStaysDownUntilAnEventShowsOtherwise) 
     g.press(kDown, 1200);
     g.clear();
     EXPECT_FALSE(g.down(kRight, 1201));
+    // ↓ ends a held ↑ as ← ends →.
+    HeldKeys u;
+    for (int64_t t : held(0, 1200, 660, 40)) u.press(kUp, t);
+    u.press(kRight, 1200);
+    EXPECT_TRUE(u.down(kUp, 1300));
+    u.press(kDown, 1400);
+    EXPECT_FALSE(u.down(kUp, 1401));
   }
   {
     // Any key stops the repeats: a space bar too.
@@ -222,6 +229,52 @@ TEST(HeldKeys, ExactEventsKnowNothingOfInterruptions) {
   h.release(kRight, 5100);
   EXPECT_FALSE(h.down(kRight, 5101));
   EXPECT_TRUE(h.down(kLeft, 5101));
+}
+
+// What the README promises at X's defaults (660 ms delay, 25 repeats a second), to the
+// millisecond, for each arrow: a tap reads down for 720 ms; a repeating key until 120 ms after
+// its last repeat; a second press under 528 ms after the first is a second tap (one query
+// reads up), from 528 ms on the first repeat; events under 100 ms apart are auto-repeat.
+TEST(HeldKeys, TheWindowsAtTheDefaultsHoldToTheMillisecond) {
+  for (int vk : {kLeft, kUp, kRight, kDown}) {
+    HeldKeys h;
+    h.press(vk, 1000);
+    EXPECT_TRUE(h.down(vk, 1719)) << vk;
+    EXPECT_FALSE(h.down(vk, 1720)) << vk;
+    const std::vector<int64_t> ev = held(5000, 1000, 660, 40);
+    for (int64_t t : ev) h.press(vk, t);
+    EXPECT_TRUE(h.down(vk, ev.back() + 119)) << vk;
+    EXPECT_FALSE(h.down(vk, ev.back() + 120)) << vk;
+    EXPECT_EQ(h.delay_ms(), 660);
+    EXPECT_EQ(h.interval_ms(), 40);
+  }
+  struct Case {
+    int64_t gap;
+    bool tap;
+  };
+  for (Case c : {Case{99, false}, Case{100, true}, Case{527, true}, Case{528, false}}) {
+    HeldKeys h;
+    h.press(kUp, 0);
+    EXPECT_TRUE(h.down(kUp, 1));
+    h.press(kUp, c.gap);
+    EXPECT_EQ(h.down(kUp, c.gap + 1), !c.tap) << c.gap;
+    EXPECT_TRUE(h.down(kUp, c.gap + 2)) << c.gap;
+  }
+}
+
+// Keyboards repeat anywhere from 125 times a second to 5; faster than that is no keyboard's
+// repeat, and a delay under 150 ms none either: neither is learned.
+TEST(HeldKeys, OnlyPlausibleRepeatRatesAndDelaysAreLearned) {
+  for (int64_t interval : {7, 8}) {
+    HeldKeys h;
+    poll(h, held(0, 1500, 660, interval), 0, 2000, 20);
+    EXPECT_EQ(h.interval_ms(), interval < HeldKeys::kMinIntervalMs ? 40 : interval) << interval;
+  }
+  for (int64_t delay : {149, 150}) {
+    HeldKeys h;
+    poll(h, held(0, 1500, delay, 30), 0, 2000, 20);
+    EXPECT_EQ(h.delay_ms(), delay < HeldKeys::kMinDelayMs ? 660 : delay) << delay;
+  }
 }
 
 TEST(HeldKeys, FocusLostClearsInferredKeysToo) {
