@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -140,9 +141,13 @@ TEST(Terminal, ProbeFindsWideAmbiguousGlyphsAndTheKeyboardProtocolAndAllIsUndone
     EXPECT_TRUE(t.keyboard_protocol());
     struct termios raw {};
     tcgetattr(ft.slave, &raw);
-    EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO));
-    EXPECT_TRUE(raw.c_lflag & ISIG);   // Ctrl-C still signals
-    EXPECT_FALSE(raw.c_iflag & IXON);  // Ctrl-S does not freeze
+    // Keys one by one as typed, unechoed and unchanged (no CR to LF, no eighth bit stripped,
+    // no Ctrl-V taking the next key); Ctrl-C still signals, Ctrl-S and Ctrl-Q do nothing.
+    EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ECHONL | IEXTEN));
+    EXPECT_TRUE(raw.c_lflag & ISIG);
+    EXPECT_FALSE(raw.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | PARMRK));
+    EXPECT_EQ(raw.c_cc[VMIN], 1);
+    EXPECT_EQ(raw.c_cc[VTIME], 0);
     s.write("hi");
     t.present(s);
     t.finish(s);
@@ -332,6 +337,223 @@ TEST(Terminal, AResizeRedrawsInFullAndAGoneTerminalEndsQuietly) {
   ft.hang_up();
   EXPECT_EQ(exit_code_of([&] { t.pump(q, INT64_MAX, true); }), 0);
   t.finish(s);
+}
+
+// The program's own handlers are in place only while it runs: whatever the caller had is back
+// after the end. Meanwhile a broken pipe is no signal.
+void mark(int) {}
+
+TEST(Terminal, SignalHandlersAreTheProgramsOnlyWhileItRuns) {
+  const int sigs[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,  SIGBUS, SIGFPE,
+                      SIGILL, SIGABRT, SIGTSTP, SIGCONT, SIGWINCH, SIGPIPE};
+  struct sigaction saved[13], mine{};
+  mine.sa_handler = mark;
+  sigemptyset(&mine.sa_mask);
+  for (int k = 0; k < 13; ++k) sigaction(sigs[k], &mine, &saved[k]);
+  auto handler = [](int sig) {
+    struct sigaction now {};
+    sigaction(sig, nullptr, &now);
+    return now.sa_handler;
+  };
+  {
+    FakeTerminal ft("\x1b[?62c");
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    for (int sig : sigs) {
+      if (sig == SIGPIPE) {
+        EXPECT_EQ(handler(sig), SIG_IGN);
+      } else {
+        EXPECT_NE(handler(sig), mark) << sig;
+      }
+    }
+    t.finish(s);
+    for (int sig : sigs) EXPECT_EQ(handler(sig), mark) << sig;
+  }
+  for (int k = 0; k < 13; ++k) sigaction(sigs[k], &saved[k], nullptr);
+}
+
+// Where the shell's prompt goes at the end: the row below the lowest one written, or after a
+// line feed from the bottom row when that is the lowest (also in a terminal shorter than the
+// console, and when a "color" coloured every row).
+TEST(Terminal, TheEndLeavesTheCursorBelowWhatWasWritten) {
+  struct Case {
+    int rows, written_row;
+    bool recolor;
+    const char* end;
+  };
+  for (Case c : {Case{40, 12, false, "\x1b[14;1H\x1b[J\x1b[?25h"},
+                 Case{40, -1, false, "\x1b[1;1H\x1b[J\x1b[?25h"},
+                 Case{40, 0, true, "\x1b[31;1H\x1b[J\x1b[?25h"},
+                 Case{30, 29, false, "\x1b[30;1H\r\n\x1b[?25h"},
+                 Case{24, 25, false, "\x1b[24;1H\r\n\x1b[?25h"}}) {
+    FakeTerminal ft("\x1b[?62c", 120, c.rows);
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    if (c.recolor) s.recolor(0x10);
+    if (c.written_row >= 0) {
+      s.move_to(3, c.written_row);
+      s.write("x");
+    }
+    t.finish(s);
+    const std::string out = ft.output();
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), strlen(c.end))), c.end)
+        << c.rows << " " << c.written_row << " "
+        << testing::PrintToString(out.substr(out.size() - 40));
+  }
+}
+
+// A poll that does not wait (_kbhit) still reads what was typed; a terminal that reports no
+// size is taken to be the console's; GAMEBOX_KEYBOARD=legacy never asks for the protocol; a
+// backend that is let go without its finish restores the terminal all the same.
+TEST(Terminal, PollsReadTypedKeysAndTheEnvironmentIsHeeded) {
+  setenv("GAMEBOX_KEYBOARD", "legacy", 1);
+  FakeTerminal ft("\x1b[?62c", 0, 0);
+  const std::string before = ft.termios_of();
+  {
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    unsetenv("GAMEBOX_KEYBOARD");
+    EXPECT_FALSE(t.keyboard_protocol());
+    s.write("top");
+    t.present(s);
+    ft.send("k");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    con::KeyQueue q;
+    t.pump(q, t.now_ms(), false);
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q.pop(), 'k');
+  }
+  EXPECT_EQ(ft.termios_of(), before);
+  const std::string out = ft.output();
+  EXPECT_EQ(out.find("\x1b[?u"), std::string::npos);
+  EXPECT_EQ(out.find("too small"), std::string::npos);
+  EXPECT_NE(out.find("top"), std::string::npos);
+  EXPECT_NE(out.find("\x1b[?1004l\x1b[?7h\x1b[0m"), std::string::npos);
+}
+
+// Continued after a stop the program did not make (kill -STOP, then -CONT): the shell may have
+// reset the terminal, so the modes go back on and the screen is drawn again, once; keys held
+// before are up. A run that is left alone writes nothing of its own.
+TEST(Terminal, AContinueFromOutsideRedrawsOnceWithTheModesBack) {
+  FakeTerminal ft("\x1b[1;1R\x1b[1;2R\x1b[?62c");
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  t.start(s);
+  s.write("abc");
+  t.present(s);
+  con::KeyQueue q;
+  ft.send("\x1b[C");
+  t.pump(q, t.now_ms() + 30, false);
+  EXPECT_TRUE(t.key_down(con::VK_RIGHT));
+  const size_t quiet = ft.output().size();
+  t.pump(q, t.now_ms() + 30, false);
+  EXPECT_EQ(ft.output().size(), quiet);
+  raise(SIGCONT);
+  t.pump(q, t.now_ms() + 30, false);
+  const std::string after = ft.output().substr(quiet);
+  EXPECT_EQ(after.find("\x1b[?7l\x1b[?1004h"), 0u) << testing::PrintToString(after);
+  EXPECT_NE(after.find("\x1b[2J"), std::string::npos);
+  EXPECT_NE(after.find("abc"), std::string::npos);
+  EXPECT_FALSE(t.key_down(con::VK_RIGHT));
+  const size_t redrawn = ft.output().size();
+  t.pump(q, t.now_ms() + 30, false);
+  EXPECT_EQ(ft.output().size(), redrawn);
+  struct termios raw {};
+  tcgetattr(ft.slave, &raw);
+  EXPECT_FALSE(raw.c_lflag & ICANON);
+  t.finish(s);
+}
+
+// Waits up to 3 s for the child to stop or end; false if it did neither.
+bool wait_child(pid_t pid, int* status) {
+  for (int k = 0; k < 300; ++k) {
+    if (waitpid(pid, status, WUNTRACED | WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Ctrl-Z (the signal, or the key under the keyboard protocol): the terminal is as the shell
+// left it while the program is stopped, and the program redraws on fg with its modes back.
+TEST(Terminal, CtrlZSuspendsWithTheTerminalRestoredAndFgRedraws) {
+  for (bool key : {false, true}) {
+    FakeTerminal ft("\x1b[?0u\x1b[?62c");
+    const std::string before = ft.termios_of();
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      setpgid(0, 0);  // a job of its own, which a stop signal stops
+      con::Screen s;
+      Terminal t(ft.slave, ft.slave);
+      t.start(s);
+      s.write("game");
+      t.present(s);
+      con::KeyQueue q;
+      int code = 1;
+      try {
+        t.pump(q, INT64_MAX, true);
+        if (q.pop() == 'q') code = 0;
+      } catch (const con::Exit&) {
+        code = 2;
+      }
+      t.finish(s);
+      _exit(code);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(ft.pushed(), 1u);
+    const size_t running = ft.output().size();
+    if (key) {
+      ft.send("\x1b[122;5u");
+    } else {
+      kill(pid, SIGTSTP);
+    }
+    int status = 0;
+    ASSERT_TRUE(wait_child(pid, &status)) << key;
+    ASSERT_TRUE(WIFSTOPPED(status)) << key;
+    EXPECT_EQ(ft.termios_of(), before) << key;
+    EXPECT_EQ(ft.pushed(), 0u) << key;
+    const std::string stopped = ft.output();
+    EXPECT_NE(stopped.find("\x1b[?1004l\x1b[?7h\x1b[0m", running), std::string::npos) << key;
+    kill(pid, SIGCONT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(ft.termios_of(), before) << key;
+    EXPECT_EQ(ft.pushed(), 1u) << key;
+    const std::string back = ft.output().substr(stopped.size());
+    EXPECT_NE(back.find("\x1b[2J"), std::string::npos) << key;
+    EXPECT_NE(back.find("game"), std::string::npos) << key;
+    ft.send("q");
+    ASSERT_TRUE(wait_child(pid, &status)) << key;
+    EXPECT_TRUE(WIFEXITED(status)) << key;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << key;
+    EXPECT_EQ(ft.termios_of(), before) << key;
+    EXPECT_EQ(ft.pushed(), 0u) << key;
+  }
+}
+
+// A second Ctrl-C while the program has not come back to a console call ends it from the
+// handler, with the terminal restored.
+TEST(Terminal, ASecondCtrlCEndsTheRunFromTheHandlerRestored) {
+  FakeTerminal ft("\x1b[?0u\x1b[?62c");
+  const std::string before = ft.termios_of();
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    con::Screen s;
+    Terminal t(ft.slave, ft.slave);
+    t.start(s);
+    raise(SIGINT);
+    raise(SIGINT);
+    _exit(0);  // not reached
+  }
+  int status = 0;
+  ASSERT_TRUE(wait_child(pid, &status));
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  EXPECT_EQ(ft.termios_of(), before);
+  EXPECT_EQ(ft.pushed(), 0u);
 }
 
 TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
