@@ -137,6 +137,72 @@ TEST(Console, Commands) {
   });
 }
 
+// Commands as the command interpreter takes them: any case, any spacing; "color" with two hex
+// digits of either case; "mode con" within the console's limits.
+TEST(Console, CommandsInAnyCaseAndSpacing) {
+  con::Headless h;
+  with_console(h, [] {
+    struct Colour {
+      const char* command;
+      int attr;  // -1: nothing changes
+    };
+    for (Colour c :
+         {Colour{"color 0F", 0x0F}, Colour{"COLOR 9f", 0x9F}, Colour{"  color   a0 ", 0xA0},
+          Colour{"color\tE1", 0xE1}, Colour{"color 4g", -1}, Colour{"color 4", -1},
+          Colour{"color", -1}, Colour{"colour 12", -1}, Colour{"color 1 2", -1}}) {
+      con::system("color 07");
+      con::system(c.command);
+      EXPECT_EQ(con::screen().attr(), c.attr < 0 ? 0x07 : c.attr) << c.command;
+      EXPECT_EQ(con::screen().at(119, 29).attr, c.attr < 0 ? 0x07 : c.attr) << c.command;
+    }
+    con::print("x");
+    con::system(" CLS ");
+    EXPECT_EQ(con::screen().at(0, 0).ch, U' ');
+    struct Mode {
+      const char* command;
+      int w, h;
+    };
+    for (Mode m :
+         {Mode{"MODE CON COLS=60 LINES=37", 60, 37}, Mode{"mode  con cols=1000 lines=1", 1000, 1},
+          Mode{"mode con cols=0 lines=5", 1000, 1}, Mode{"mode con cols=5 lines=1001", 1000, 1},
+          Mode{"mode con cols=80", 1000, 1}, Mode{"mode con cols=1 lines=1000", 1, 1000}}) {
+      con::system(m.command);
+      EXPECT_EQ(con::screen().width(), m.w) << m.command;
+      EXPECT_EQ(con::screen().height(), m.h) << m.command;
+    }
+  });
+}
+
+// What a number read's line takes of the keys: an extended key and other control keys type
+// nothing, a character beyond ASCII echoes as one '?', Backspace on an empty line does nothing.
+TEST(Console, LinesTakeTypedTextOnly) {
+  con::Headless h;
+  h.key(8);
+  h.key('1');
+  h.arrow(72);
+  h.key(0x01);
+  h.key(0xE9);
+  h.key(8);
+  h.key('2');
+  h.key(27);
+  h.line("3");
+  with_console(h, [] {
+    con::gotoxy(0, 4, 2);
+    int v = 0;
+    EXPECT_TRUE(con::read_int(v));
+    EXPECT_EQ(v, 123);
+    EXPECT_EQ(con::screen().text_at(0, 2, 8), "    123 ");
+  });
+  con::Headless k;
+  k.key(0xE9);
+  k.line("7");
+  with_console(k, [] {
+    int v = 0;
+    EXPECT_FALSE(con::read_int(v));
+    EXPECT_EQ(con::screen().text_at(0, 0, 3), "?7 ");
+  });
+}
+
 TEST(Console, PauseTakesAWholeArrowKey) {
   con::Headless h;
   h.arrow(72);
@@ -395,6 +461,15 @@ TEST(Console, PrintfFormatsLongText) {
     con::gotoxy(0, 0, 1);
     con::printf("%s|%0.1f", big.c_str(), 2.25);
     EXPECT_EQ(con::screen().text_at(100, 6, 6), "|2.2  ");
+    // Just too long for the first try, and just short enough.
+    for (size_t n : {511u, 512u}) {
+      con::system("cls");
+      con::printf("%s>", std::string(n - 1, 'z').c_str());
+      EXPECT_EQ(con::screen().text_at(static_cast<int>((n - 1) % 120),
+                                      static_cast<int>((n - 1) / 120), 2),
+                "> ")
+          << n;
+    }
   });
 }
 

@@ -92,32 +92,46 @@ TEST(Win32Keys, CharactersGiveTheirCodes) {
   EXPECT_EQ(codes(0x11, 0, con::win32::kLeftCtrl), V{});
 }
 
+// The C runtime's codes for the cursor block: 224 and the scan code from the block itself,
+// 0 and the scan code from the numeric keypad with NumLock off; Shift changes nothing, Ctrl and
+// Alt change the second code (Alt with prefix 0 from either).
 TEST(Win32Keys, CursorBlockGives224AndScanCode) {
-  EXPECT_EQ(codes(0x26, 0, kEnh), (V{224, 72}));
-  EXPECT_EQ(codes(0x28, 0, kEnh), (V{224, 80}));
-  EXPECT_EQ(codes(0x25, 0, kEnh), (V{224, 75}));
-  EXPECT_EQ(codes(0x27, 0, kEnh), (V{224, 77}));
-  EXPECT_EQ(codes(0x24, 0, kEnh), (V{224, 71}));
-  EXPECT_EQ(codes(0x22, 0, kEnh), (V{224, 81}));
-  EXPECT_EQ(codes(0x2E, 0, kEnh), (V{224, 83}));
-  // The keypad's arrows with NumLock off are not enhanced keys: prefix 0.
-  EXPECT_EQ(codes(0x26, 0), (V{0, 72}));
-  EXPECT_EQ(codes(0x25, 0), (V{0, 75}));
-  // Shift changes nothing, Ctrl and Alt change the second code.
-  EXPECT_EQ(codes(0x26, 0, kEnh | con::win32::kShift), (V{224, 72}));
-  EXPECT_EQ(codes(0x26, 0, kEnh | con::win32::kRightCtrl), (V{224, 141}));
-  EXPECT_EQ(codes(0x28, 0, kEnh | con::win32::kLeftCtrl), (V{224, 145}));
-  EXPECT_EQ(codes(0x26, 0, kEnh | con::win32::kLeftAlt), (V{0, 152}));
+  struct Key {
+    uint16_t vk;
+    int plain, ctrl, alt;
+  };
+  for (Key k : {Key{0x24, 71, 119, 151}, Key{0x26, 72, 141, 152}, Key{0x21, 73, 132, 153},
+                Key{0x25, 75, 115, 155}, Key{0x27, 77, 116, 157}, Key{0x23, 79, 117, 159},
+                Key{0x28, 80, 145, 160}, Key{0x22, 81, 118, 161}, Key{0x2D, 82, 146, 162},
+                Key{0x2E, 83, 147, 163}}) {
+    EXPECT_EQ(codes(k.vk, 0, kEnh), (V{224, k.plain})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0), (V{0, k.plain})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0, kEnh | con::win32::kShift), (V{224, k.plain})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0, kEnh | con::win32::kRightCtrl), (V{224, k.ctrl})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0, con::win32::kLeftCtrl), (V{0, k.ctrl})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0, kEnh | con::win32::kLeftAlt), (V{0, k.alt})) << k.vk;
+    EXPECT_EQ(codes(k.vk, 0, con::win32::kRightAlt), (V{0, k.alt})) << k.vk;
+  }
 }
 
+// F1..F10 give 0 and 59..68, F11 and F12 224 and 133, 134; Shift, Ctrl and Alt each have a row
+// of their own; the keys around them type nothing.
 TEST(Win32Keys, FunctionKeys) {
-  EXPECT_EQ(codes(0x70, 0), (V{0, 59}));
-  EXPECT_EQ(codes(0x79, 0), (V{0, 68}));
-  EXPECT_EQ(codes(0x70, 0, con::win32::kShift), (V{0, 84}));
-  EXPECT_EQ(codes(0x70, 0, con::win32::kLeftCtrl), (V{0, 94}));
-  EXPECT_EQ(codes(0x70, 0, con::win32::kLeftAlt), (V{0, 104}));
-  EXPECT_EQ(codes(0x7A, 0), (V{224, 133}));
-  EXPECT_EQ(codes(0x7B, 0), (V{224, 134}));
+  for (int f = 0; f < 10; ++f) {
+    const uint16_t vk = static_cast<uint16_t>(0x70 + f);
+    EXPECT_EQ(codes(vk, 0), (V{0, 59 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kShift), (V{0, 84 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kRightCtrl), (V{0, 94 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kLeftAlt), (V{0, 104 + f})) << f;
+  }
+  for (int f = 0; f < 2; ++f) {
+    const uint16_t vk = static_cast<uint16_t>(0x7A + f);
+    EXPECT_EQ(codes(vk, 0), (V{224, 133 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kShift), (V{224, 135 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kLeftCtrl), (V{224, 137 + f})) << f;
+    EXPECT_EQ(codes(vk, 0, con::win32::kRightAlt), (V{224, 139 + f})) << f;
+  }
+  for (uint16_t vk : {0x6F, 0x7C, 0x20, 0x2F}) EXPECT_EQ(codes(vk, 0), V{}) << vk;
 }
 
 TEST(Win32Frame, FirstFrameCoversEveryCellThenOnlyChanges) {
