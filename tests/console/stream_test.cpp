@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "console/console.hpp"
 #include "console/session.hpp"
@@ -149,4 +153,78 @@ TEST(Stream, AfterTheEndOfInputAChangingScreenRunsOnForABoundedTime) {
   int ticks = ticks_after_end(s, true, &at);
   EXPECT_EQ(at, con::kRunOnMs);
   EXPECT_EQ(ticks, con::kRunOnMs / 50 + 1);
+}
+
+// With the real clock a sleep takes its time and gathers what is typed meanwhile; once the
+// input has ended it still takes its time.
+TEST(Stream, RealSleepsTakeTheirTimeAndGatherKeys) {
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  Null null;
+  con::Stream s(in[0], null.fd, false);
+  std::thread typist([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(write(in[1], "a", 1), 1);
+    close(in[1]);
+  });
+  std::vector<int> got;
+  run(s, [&] {
+    const int64_t t0 = con::Stream::monotonic_ms();
+    con::Sleep(80);
+    const int64_t t1 = con::Stream::monotonic_ms();
+    EXPECT_GE(t1 - t0, 80);
+    EXPECT_LE(std::abs(s.now_ms() - con::Stream::monotonic_ms()), 5);  // the same clock
+    while (con::_kbhit()) got.push_back(con::_getch());
+    con::Sleep(60);  // after the end of input
+    EXPECT_GE(con::Stream::monotonic_ms() - t1, 60);
+  });
+  typist.join();
+  close(in[0]);
+  EXPECT_EQ(got, std::vector<int>{'a'});
+}
+
+// A lone Escape on input that goes on is the Escape key after its short wait, not whenever the
+// next byte or the end comes.
+TEST(Stream, ALoneEscapeWaitsOnlyBriefly) {
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  Null null;
+  con::Stream s(in[0], null.fd, false);
+  EXPECT_EQ(write(in[1], "\x1b", 1), 1);
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    close(in[1]);
+  });
+  int64_t took = 0;
+  int key = 0;
+  run(s, [&] {
+    const int64_t t0 = con::Stream::monotonic_ms();
+    key = con::_getch();
+    took = con::Stream::monotonic_ms() - t0;
+  });
+  closer.join();
+  close(in[0]);
+  EXPECT_EQ(key, 27);
+  EXPECT_LT(took, 300);
+}
+
+// Output nobody reads any more: the program ends quietly at its next pause, with code 0.
+TEST(Stream, AReaderThatGoesAwayEndsTheProgramQuietly) {
+  int in[2], out[2];
+  ASSERT_EQ(pipe(in), 0);
+  ASSERT_EQ(pipe(out), 0);
+  close(in[1]);
+  close(out[0]);
+  con::Stream s(in[0], out[1], true);
+  int ticks = 0;
+  const int code = run(s, [&] {
+    for (; ticks < 1000; ++ticks) {
+      con::print("tick\n");
+      con::Sleep(10);
+    }
+  });
+  close(in[0]);
+  close(out[1]);
+  EXPECT_EQ(code, 0);
+  EXPECT_LT(ticks, 2);
 }
