@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
+#include <cwchar>
 #include <random>
 #include <string>
 #include <tuple>
@@ -324,6 +326,36 @@ TEST(Presenter, WideGlyphsAreTheGamesChineseTextAndFullWidthForms) {
     EXPECT_TRUE(con::always_wide(c)) << static_cast<uint32_t>(c);
   for (char32_t c : {U'a', U'*', U'●', U'━', U'↑', U'◆', U'┃', U'▲', U'é'})
     EXPECT_FALSE(con::always_wide(c)) << static_cast<uint32_t>(c);
+}
+
+// Terminals measure a glyph as the C library's wcwidth does (or with the same Unicode tables):
+// every character it knows as printing is written as it stands, with a blank after it where it
+// takes one column and none where it takes two. The Yijing hexagrams are wide to the C library
+// alone; Unicode and the terminals draw them narrow.
+TEST(Presenter, GlyphsTakeTheColumnsTheTerminalsGiveThem) {
+  const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale to measure with";
+  Screen s(4, 1);
+  Presenter p;
+  p.set_size(4, 1);
+  int wrong = 0;
+  for (char32_t c = 0xA0; c < 0x40000 && wrong < 10; ++c) {
+    const int w = wcwidth(static_cast<wchar_t>(c));
+    if (w < 1 || (c >= 0x4DC0 && c <= 0x4DFF)) continue;
+    s.move_to(0, 0);
+    s.put_glyph(c);
+    std::string out, glyph;
+    p.frame(s, out);
+    con::append_utf8(glyph, c);
+    const size_t at = out.find(glyph);
+    const bool padded = at != std::string::npos && out.compare(at + glyph.size(), 1, " ") == 0;
+    if (con::always_wide(c) != (w == 2) || at == std::string::npos || padded != (w == 1)) {
+      ADD_FAILURE() << std::hex << "U+" << static_cast<uint32_t>(c) << " is " << w
+                    << " wide: " << testing::PrintToString(out);
+      ++wrong;
+    }
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
 }
 
 // Every terminal cell outside the model's w x h is blank in the default colours.
