@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -554,6 +555,55 @@ TEST(Terminal, ASecondCtrlCEndsTheRunFromTheHandlerRestored) {
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
   EXPECT_EQ(ft.termios_of(), before);
   EXPECT_EQ(ft.pushed(), 0u);
+}
+
+// A GBK locale for the test, built once with localedef where the locale sources are there;
+// empty when it cannot be had.
+std::string gbk_locale_dir() {
+  const std::string dir = testing::TempDir() + "gamebox-gbk-locale";
+  if (access((dir + "/zh_CN.GBK").c_str(), F_OK) == 0) return dir;
+  // Built aside and moved into place, so that tests running at once never see half of it.
+  const std::string tmp = dir + "." + std::to_string(getpid());
+  const std::string cmd =
+      "mkdir -p '" + tmp + "' && localedef -f GBK -i zh_CN '" + tmp + "/zh_CN.GBK' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) == 0) rename(tmp.c_str(), dir.c_str());
+  (void)!std::system(("rm -rf '" + tmp + "'").c_str());
+  return access((dir + "/zh_CN.GBK").c_str(), F_OK) == 0 ? dir : "";
+}
+
+// Under a GBK locale the terminal is written in GBK (the probe's glyph too) and what it sends
+// is read as GBK: a two-byte character is one key, even one whose second byte is ASCII.
+TEST(Terminal, UnderAGbkLocaleTheTerminalSpeaksGbk) {
+  const std::string dir = gbk_locale_dir();
+  if (dir.empty()) GTEST_SKIP() << "no GBK locale (localedef and the zh_CN locale source)";
+  const char* lc_all = std::getenv("LC_ALL");
+  const std::string saved = lc_all ? lc_all : "";
+  setenv("LOCPATH", dir.c_str(), 1);
+  setenv("LC_ALL", "zh_CN.GBK", 1);
+  FakeTerminal ft("\x1b[1;1R\x1b[1;3R\x1b[?62c");
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  t.start(s);
+  unsetenv("LOCPATH");
+  if (lc_all) {
+    setenv("LC_ALL", saved.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+  s.write("贪吃蛇");
+  t.present(s);
+  con::KeyQueue q;
+  ft.send(
+      "\x81\x40"
+      "1");
+  t.pump(q, t.now_ms() + 30, false);
+  std::vector<int> got;
+  while (!q.empty()) got.push_back(q.pop());
+  EXPECT_EQ(got, (std::vector<int>{'?', '1'}));
+  t.finish(s);
+  const std::string out = ft.output();
+  EXPECT_NE(out.find("\x1b[6n\xa1\xf1\x1b[6n"), std::string::npos);
+  EXPECT_NE(out.find("\xcc\xb0\xb3\xd4\xc9\xdf"), std::string::npos);
 }
 
 TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
