@@ -34,6 +34,8 @@ if [ "$what" = test ]; then
   have_pkg libgl1-mesa-dri || need+=(libgl1 libglx-mesa0 libgl1-mesa-dri)
   have_pkg fonts-noto-cjk || need+=(fonts-noto-cjk)
   have_pkg fonts-dejavu-core || need+=(fonts-dejavu-core)
+  # The locale sources, from which a terminal test builds the GBK locale it runs under.
+  have_pkg locales || need+=(locales)
 fi
 if [ "$what" = deb ]; then
   for c in dpkg-shlibdeps:dpkg-dev file:file lintian:lintian; do have_cmd "${c%%:*}" || need+=("${c#*:}"); done
