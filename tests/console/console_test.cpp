@@ -31,10 +31,24 @@ TEST(Console, AttachStartsTheBackendAndDetachFinishesItOnce) {
   } b;
   con::attach(b);
   EXPECT_EQ(b.starts, 1);
-  con::detach();
-  con::detach();
-  EXPECT_EQ(b.finishes, 1);
+  EXPECT_TRUE(con::attached());
+  con::present_now();
   EXPECT_EQ(b.presents_seen, 1);
+  con::detach();
+  con::detach();
+  EXPECT_FALSE(con::attached());
+  con::present_now();  // nowhere to show it
+  EXPECT_EQ(b.finishes, 1);
+  EXPECT_EQ(b.presents_seen, 2);
+  // Attaching another backend finishes the one before; the new one starts afresh.
+  Counting c;
+  con::attach(b);
+  con::print("x");
+  con::attach(c);
+  EXPECT_EQ(b.finishes, 2);
+  EXPECT_EQ(c.starts, 1);
+  EXPECT_EQ(con::screen().at(0, 0).ch, U' ');
+  con::detach();
 }
 
 TEST(Console, TiRoundsHalvesUpAndTruncatesBelowMinusHalf) {
