@@ -113,6 +113,44 @@ TEST(ParkourContact, DamageByTypeInTheBoxOfModeOne) {
   });
 }
 
+// The body points by the player's state, for the monsters' touch and for the bosses' beams
+// alike: standing on either level three, in the air or dropping two, diving two (one below).
+TEST(ParkourContact, BodyPointsByState) {
+  struct Case {
+    int down;
+    float x;
+    int row, col;  // the cell touched, the player at column 10
+    bool hurts;
+  };
+  const Case cases[] = {
+      {0, 18, 17, 9, true}, {0, 18, 19, 9, true},  {0, 18, 16, 9, false},  // upper level
+      {0, 12, 11, 9, true}, {0, 12, 13, 9, false},                         // in the air
+      {1, 22, 21, 9, true}, {1, 22, 23, 9, true},  {1, 22, 20, 9, false},  // lower level
+      {1, 21, 20, 9, true}, {1, 21, 22, 9, false},                         // dropping
+      {2, 25, 26, 9, true}, {2, 25, 24, 9, false}, {2, 25, 25, 10, true},  // diving
+  };
+  with_console([&] {
+    for (const Case& c : cases) {
+      for (bool beam : {false, true}) {
+        stand(10);
+        Ren = 2, Down = c.down, X = c.x;
+        if (beam) {
+          Boss = 1, Bgo1[4] = 0;
+          Panboss(c.row, c.col);
+          Boss = 0;
+        } else {
+          empty_table();
+          add(1, static_cast<float>(c.row), static_cast<float>(c.col));
+          Pan(1, static_cast<float>(c.row), static_cast<float>(c.col), 0);
+        }
+        EXPECT_FLOAT_EQ(Blo, c.hurts ? (beam ? 80 : 85) : 100)
+            << "down " << c.down << " row " << c.x << ": (" << c.row << ", " << c.col << ")"
+            << (beam ? " beam" : "");
+      }
+    }
+  });
+}
+
 TEST(ParkourContact, SpinnersStayFlyersDie) {
   with_console([] {
     stand();
@@ -218,12 +256,25 @@ TEST(ParkourContact, EffectsOfTheGoods) {
 }
 
 TEST(ParkourContact, ThunderBallFlashesTheConsole) {
-  with_console([] {
-    stand();
-    empty_table();
-    add(-6, 18, 6.25f);
-    Pan(-2, 18, 6.25f, 0);
-    EXPECT_EQ(Thun, 200);
-    EXPECT_EQ(con::screen().fill_attr(), 0x0F);
-  });
+  // The whole console as it stood through each pause of the flash, and for how long.
+  con::Headless h;
+  std::vector<std::pair<int, int64_t>> flashes;
+  int64_t before = 0;
+  h.on_sleep = [&](con::Headless& hh) {
+    flashes.push_back({con::screen().fill_attr(), hh.now() - before});
+    before = hh.now();
+  };
+  with_console(
+      [&] {
+        stand();
+        empty_table();
+        add(-6, 18, 6.25f);
+        before = h.now();
+        Pan(-2, 18, 6.25f, 0);
+        EXPECT_EQ(Thun, 200);
+        EXPECT_EQ(con::screen().fill_attr(), 0x0F);
+        EXPECT_EQ(con::screen().at(30, 30).attr, 0x0F);
+      },
+      &h);
+  EXPECT_EQ(flashes, (std::vector<std::pair<int, int64_t>>{{0x1F, 20}, {0x6F, 10}}));
 }

@@ -111,6 +111,14 @@ TEST(ParkourLoop, HeldUpArrowJumpsOnce) {
     if (Up != 0 && last_up == 0) takeoffs.push_back(T);
     last_up = Up;
     highest = std::max(highest, Up);
+    if (T == 5) {  // the up arrow gives Vx 2 and Vy 0.1; the tick moves by them
+      EXPECT_FLOAT_EQ(X, 16);
+      EXPECT_NEAR(Vx, 1.65f, 1e-6);
+      EXPECT_NEAR(Vy, 0.05f, 1e-6);
+    }
+    if (T == 6) {
+      EXPECT_NEAR(X, 14.35f, 1e-5);
+    }
     if (T == 41) {
       EXPECT_EQ(u1, 0);
     }
@@ -132,6 +140,8 @@ TEST(ParkourLoop, DoubleJumpNeedsASecondPress) {
     }
     if (T == 8) {
       EXPECT_EQ(Up, 2);
+      EXPECT_NEAR(X, 11.55f, 1e-4);  // 16, 14.35, 13.05, then the second jump's Vx of 1.5
+      EXPECT_NEAR(Vx, 1.15f, 1e-5);
       throw con::Exit{0};
     }
   };

@@ -16,10 +16,12 @@
 
 namespace parkour_test {
 
-// Runs `body` with a fresh world and a headless console of the game's size.
-inline void with_console(const std::function<void()>& body) {
+// Runs `body` with a fresh world and a headless console of the game's size (on `backend`, when
+// given, so that a test can watch its sleeps).
+inline void with_console(const std::function<void()>& body, con::Headless* backend = nullptr) {
   parkour::reset();
-  con::Headless h;
+  con::Headless local;
+  con::Headless& h = backend ? *backend : local;
   con::run_headless(h, [&] {
     con::system("mode con cols=60 lines=37");
     body();

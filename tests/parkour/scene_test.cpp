@@ -214,6 +214,20 @@ TEST(ParkourScene, BossFigures) {
     EXPECT_EQ(text(38, 15, 6), "      ");
     EXPECT_EQ(text(38, 20, 6), "======");  // boss 3 stood on the line
     EXPECT_EQ(text(38, 22, 6), "      ");
+
+    // Boss 1's body takes the colour of its attack for the attack's first five counts.
+    Boss = 1;
+    struct Body {
+      int what, count, attr;
+    };
+    for (Body b : {Body{2, 5, 0x0B}, Body{2, 6, 0x0C}, Body{3, 5, 0x0E}, Body{3, 6, 0x0C},
+                   Body{6, 5, 0x04}, Body{6, 6, 0x0C}, Body{1, 0, 0x0C}}) {
+      Bwhat1 = b.what, Bgo1[1] = b.count;
+      Map(0, 0);
+      EXPECT_EQ(attr(39, 10), b.attr) << b.what << " " << b.count;
+      EXPECT_EQ(attr(39, 11), b.attr) << b.what << " " << b.count;
+      EXPECT_EQ(attr(39, 9), 0x0F) << b.what << " " << b.count;
+    }
   });
 }
 
