@@ -85,6 +85,7 @@ std::string read_line() {
     }
     if (c == 13 || c == 10) {
       s.screen.write("\n");
+      be().line_read(line);
       return line;
     }
     if (c == 8 || c == 127) {
@@ -382,7 +383,9 @@ int time() {
 }
 
 void srand(unsigned seed) {
-  st().rng = st().seed_override.value_or(seed);
+  State& s = st();
+  s.rng = s.seed_override.value_or(seed);
+  if (s.backend) s.backend->seeded(seed, s.rng);
 }
 
 int rand() {
