@@ -164,8 +164,9 @@ bool Replayer::key_down(int vk) {
 
 int64_t Replayer::wall_seconds() {
   if (!at_this(Tag::Time))
-    diverge(has_next_ ? "this run asks the time, but the recording has " + event_text(next_) + " next"
-                      : "this run asks the time after the recording's last line");
+    diverge(has_next_
+                ? "this run asks the time, but the recording has " + event_text(next_) + " next"
+                : "this run asks the time after the recording's last line");
   const int64_t v = next_.value;
   advance();
   return v;
@@ -194,6 +195,14 @@ void Replayer::line_read(std::string_view line) {
 
 void Replayer::ending(int code) {
   if (outcome_ != Outcome::Running) return;
+  try {
+    compare_end(code);
+  } catch (const Exit&) {
+    // diverge() has said why; the program is over anyway.
+  }
+}
+
+void Replayer::compare_end(int code) {
   if (has_next_ && next_.tag != Tag::End)
     diverge("this run ended (code " + std::to_string(code) + "), but the recorded run has " +
             event_text(next_) + " next");

@@ -65,6 +65,7 @@ class Replayer : public Backend {
 
  private:
   void advance();
+  void compare_end(int code);
   bool at_this(Tag t) const;
   [[noreturn]] void diverge(const std::string& what);
   [[noreturn]] void cut_short();

@@ -54,6 +54,12 @@ struct Capture : con::Headless {
     frames.push_back(frame_hash(s));
   }
   void text(std::string_view t) override { out.append(t); }
+  // The number of frames presented before each gathering (1, 2, ...) began.
+  std::vector<size_t> frames_before = {0};
+  void pump(con::KeyQueue& q, int64_t deadline_ms, bool until_key) override {
+    frames_before.push_back(frames.size());
+    Headless::pump(q, deadline_ms, until_key);
+  }
 };
 
 // The whole program from its launcher, each game fresh.
@@ -67,6 +73,7 @@ inline int whole_program() {
 struct Recorded {
   int code = 0;
   std::vector<uint64_t> frames;
+  std::vector<size_t> frames_before;
   std::string out;
   std::string final_screen;
 };
@@ -101,6 +108,7 @@ inline Recorded record(Capture& h, std::string& file, const std::function<int()>
                        std::optional<unsigned> seed = std::nullopt) {
   Recorded r = record_on(h, file, program, seed);
   r.frames = h.frames;
+  r.frames_before = h.frames_before;
   r.out = h.out;
   return r;
 }
