@@ -188,8 +188,14 @@ void Replayer::line_read(std::string_view line) {
     diverge("this run reads a line for a number, but the recording has " +
             (has_next_ ? event_text(next_) : std::string("nothing more")) + " next");
   if (static_cast<uint64_t>(next_.value) != line.size() || next_.text_len != kept ||
-      std::memcmp(next_.text, line.data(), kept) != 0)
-    diverge(event_text(next_) + " in the recorded run; this run read another line");
+      std::memcmp(next_.text, line.data(), kept) != 0) {
+    Line here;
+    here.tag = Tag::Typed;
+    here.value = static_cast<int64_t>(line.size());
+    here.text_len = static_cast<uint8_t>(kept);
+    std::memcpy(here.text, line.data(), kept);
+    diverge(event_text(next_) + " in the recorded run; in this run " + event_text(here));
+  }
   advance();
 }
 
