@@ -381,8 +381,11 @@ bool parse_line(std::string_view s, Line& l, std::string& why) {
       if (!ok) why = "a held state needs a key code from 0 to 255 and 1 or 0";
       break;
     case Tag::Time:
-      ok = f.next(field) && parse_int(field, l.value);
-      if (!ok) why = "a time needs a whole number";
+      // The program keeps the time in an int and subtracts one time from another: past these
+      // bounds that would overflow, and no clock gives such values before 2038.
+      ok = f.next(field) && parse_uint(field, INT32_MAX, v);
+      l.value = static_cast<int64_t>(v);
+      if (!ok) why = "a time needs a whole number from 0 to 2147483647";
       break;
     case Tag::Exit:
       ok = f.next(field) && parse_uint(field, 255, v);

@@ -22,7 +22,7 @@
 //   u G T VK             a key let go (keyboards that report it)
 //   h G T VK 1|0         the held state of key VK read down (1) or up (0): written when the
 //                        answer differs from the last one for that key (every key starts up)
-//   time G T VALUE       what time() answered, in calendar seconds
+//   time G T VALUE       what time() answered, in calendar seconds (0 to 2147483647)
 //   srand G T ASKED USED a seeding of the generator: the seed passed, the seed it took
 //   line G T LEN "TEXT"  a line typed for a number read: its length and its first bytes
 //   check G T VER HASH   the screen before that gathering: its change count and a hash of it

@@ -43,7 +43,7 @@ TEST(RecordFormat, EveryKindOfLineReadsBackAsWritten) {
   lines[3].vk = 255;
   lines[3].down = true;
   lines[4].tag = Tag::Time;
-  lines[4].value = -5;
+  lines[4].value = 2147483647;
   lines[5].tag = Tag::Seed;
   lines[5].value = 4294967295;
   lines[5].used = 0;
@@ -105,6 +105,8 @@ TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
       "h 0 0 300 1",
       "u 0 0",
       "time 0 0 12x",
+      "time 0 0 -5",          // the program would subtract such times and overflow
+      "time 0 0 2147483648",
       "srand 0 0 1",
       "srand 0 0 4294967296 1",
       "line 0 0 2 \"1\"",     // length and text disagree
