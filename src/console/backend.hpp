@@ -95,6 +95,10 @@ class Backend {
 
   // Text as the program writes it, in program order (the stream backend prints it).
   virtual void text(std::string_view) {}
+  // The backend the console hands text to directly: a backend that only stands between the
+  // console and another one (a recording, a replay) passes that one's, so the program's many
+  // small writes take no detour.
+  virtual Backend* text_sink() { return this; }
   // Shows the model: called at every Sleep, before every wait for input and at exit.
   virtual void present(const Screen&) {}
 

@@ -16,6 +16,7 @@ namespace {
 
 struct State {
   Backend* backend = nullptr;
+  Backend* text_to = nullptr;  // where text goes straight (the backend's text_sink)
   Screen screen;
   KeyQueue keys;
   std::string line;  // what is left of the last typed line, for the next number read
@@ -56,8 +57,10 @@ void gather(int64_t deadline_ms, bool until_key) {
 
 // Output that shows on the console: into the model, and to a byte stream if there is one.
 void emit(std::string_view text) {
-  st().screen.write(text);
-  be().text(text);
+  State& s = st();
+  s.screen.write(text);
+  if (!s.text_to) throw Exit{0};
+  s.text_to->text(text);
 }
 
 // Waits until a key is queued; input that has ended ends the program.
@@ -213,6 +216,7 @@ void attach(Backend& backend) {
   s = State{};
   s.seed_override = seed;
   s.backend = &backend;
+  s.text_to = backend.text_sink();
   backend.start(s.screen);
 }
 
@@ -221,6 +225,7 @@ void detach() {
   if (!s.backend) return;
   Backend* b = s.backend;
   s.backend = nullptr;
+  s.text_to = nullptr;
   b->present(s.screen);
   b->finish(s.screen);
 }

@@ -11,6 +11,7 @@
 
 #include "console/console.hpp"
 #include "console/platform.hpp"
+#include "console/record/filewriter.hpp"
 #include "console/record/recorder.hpp"
 #include "console/record/recording.hpp"
 #include "console/record/replayer.hpp"
@@ -162,7 +163,14 @@ int main(int argc, char** argv) {
 
   if (recorder) {
     std::string error;
-    if (!file.close(error) || recorder->failed()) {
+    const bool closed = file.close(error);
+    if (recorder->too_long()) {
+      std::fprintf(stderr,
+                   "gamebox: %s: the recording stopped at %zu MiB, the most a replay "
+                   "reads; it replays up to there\n",
+                   record_path, con::record::kMaxBytes >> 20);
+      if (code == 0) code = 1;
+    } else if (!closed || recorder->failed()) {
       std::fprintf(stderr, "gamebox: %s: the recording could not be written in full (%s)\n",
                    record_path, error.c_str());
       if (code == 0) code = 1;

@@ -37,7 +37,7 @@ cp "$files/snake.rec" "$files/keep.rec"
 grep -qx 'backend terminal' "$files/keep.rec" || fail "the backend is not named terminal"
 grep -qx 'size 120 40' "$files/keep.rec" || fail "the terminal's size is not kept"
 grep -qx 'keyboard inferred' "$files/keep.rec" || fail "tmux's keys are not called inferred"
-grep -q '^k [0-9]* [0-9]* 224,80$' "$files/keep.rec" || fail "the arrow ↓ is not recorded"
+grep -q '^k [0-9]* [0-9]* down$' "$files/keep.rec" || fail "the arrow ↓ is not recorded"
 
 # Watched in the terminal, with keys typed while it plays: the same last screen.
 start_shell
@@ -116,8 +116,10 @@ rc=$(wait_rc)
 [ "$rc" = 2 ] || fail "a cut file: exit code $rc"
 expect_terminal_restored
 screen | grep -q 'cut.rec: line [0-9]*: the file is truncated' || fail "no refusal shown"
-n=$(grep -n '^k .* 224,80$' "$files/keep.rec" | head -1 | cut -d: -f1)
-sed "${n}s/224,80\$/224,72/" "$files/keep.rec" >"$files/edited.rec"
+# Escape becomes a pause: the snake plays on where the recorded one had ended.
+n=$(grep -n '^k .* 27$' "$files/keep.rec" | head -1 | cut -d: -f1)
+[ -n "$n" ] || fail "no Escape in the recording"
+sed "${n}s/27\$/120/" "$files/keep.rec" >"$files/edited.rec"
 start_shell
 run_program --replay "$files/edited.rec" --speed 10
 rc=$(wait_rc)

@@ -5,7 +5,22 @@
 namespace con::record {
 namespace {
 
-void append_uint(std::string& out, uint64_t v) {
+// A line being written: on the stack, appended to the output once it is whole.
+struct LineOut {
+  char buf[kMaxLine + 64];
+  size_t n = 0;
+  LineOut& operator+=(char c) {
+    buf[n++] = c;
+    return *this;
+  }
+  LineOut& operator+=(const char* s) {
+    while (*s) buf[n++] = *s++;
+    return *this;
+  }
+};
+
+template <class Out>
+void append_uint(Out& out, uint64_t v) {
   char buf[24];
   size_t n = 0;
   do {
@@ -15,7 +30,8 @@ void append_uint(std::string& out, uint64_t v) {
   while (n) out += buf[--n];
 }
 
-void append_int(std::string& out, int64_t v) {
+template <class Out>
+void append_int(Out& out, int64_t v) {
   if (v < 0) {
     out += '-';
     append_uint(out, 0 - static_cast<uint64_t>(v));
@@ -24,7 +40,8 @@ void append_int(std::string& out, int64_t v) {
   }
 }
 
-void append_hex8(std::string& out, uint32_t v) {
+template <class Out>
+void append_hex8(Out& out, uint32_t v) {
   static const char kDigits[] = "0123456789abcdef";
   for (int k = 7; k >= 0; --k) out += kDigits[(v >> (4 * k)) & 15];
 }
@@ -123,8 +140,58 @@ bool parse_hex8(std::string_view s, uint32_t& v) {
   return true;
 }
 
+// The arrows by name: their codes (224 and the scan code) and their virtual-key codes.
+struct Arrow {
+  const char* name;
+  uint8_t scan;
+  int vk;
+};
+constexpr Arrow kArrows[] = {
+    {"up", 72, VK_UP}, {"down", 80, VK_DOWN}, {"left", 75, VK_LEFT}, {"right", 77, VK_RIGHT}};
+
+const char* arrow_of_codes(const uint8_t* codes, size_t n) {
+  if (n != 2 || codes[0] != 224) return nullptr;
+  for (const Arrow& a : kArrows)
+    if (a.scan == codes[1]) return a.name;
+  return nullptr;
+}
+
+const char* arrow_of_vk(int vk) {
+  for (const Arrow& a : kArrows)
+    if (a.vk == vk) return a.name;
+  return nullptr;
+}
+
+bool parse_vk(std::string_view s, int& vk) {
+  for (const Arrow& a : kArrows)
+    if (s == a.name) {
+      vk = a.vk;
+      return true;
+    }
+  uint64_t v = 0;
+  if (!parse_uint(s, 255, v)) return false;
+  vk = static_cast<int>(v);
+  return true;
+}
+
+template <class Out>
+void append_vk(Out& out, int vk) {
+  if (const char* name = arrow_of_vk(vk)) {
+    out += name;
+  } else {
+    append_uint(out, static_cast<uint64_t>(vk));
+  }
+}
+
 bool parse_codes(std::string_view s, Line& l) {
   l.ncodes = 0;
+  for (const Arrow& a : kArrows)
+    if (s == a.name) {
+      l.codes[0] = 224;
+      l.codes[1] = a.scan;
+      l.ncodes = 2;
+      return true;
+    }
   for (;;) {
     const size_t comma = s.find(',');
     uint64_t c = 0;
@@ -136,7 +203,8 @@ bool parse_codes(std::string_view s, Line& l) {
 }
 
 // A typed line's bytes: printable ASCII as it is, everything else (and '"', '\') as \xHH.
-void append_text(std::string& out, const char* text, size_t n) {
+template <class Out>
+void append_text(Out& out, const char* text, size_t n) {
   static const char kDigits[] = "0123456789abcdef";
   out += '"';
   for (size_t k = 0; k < n; ++k) {
@@ -277,7 +345,8 @@ void write_header(const Header& h, std::string& out) {
   out += "\nevents\n";
 }
 
-void write_line(const Line& l, std::string& out) {
+void write_line(const Line& l, std::string& whole) {
+  LineOut out;
   out += tag_name(l.tag);
   out += ' ';
   append_uint(out, l.gatherings);
@@ -286,21 +355,28 @@ void write_line(const Line& l, std::string& out) {
   switch (l.tag) {
     case Tag::Key:
     case Tag::WaitKey:
-      out += ' ';
-      for (size_t k = 0; k < l.ncodes; ++k) {
-        if (k) out += ',';
-        append_uint(out, l.codes[k]);
+      // No codes: the same as the key line before (a held key's repeats).
+      if (l.ncodes) {
+        out += ' ';
+        if (const char* name = arrow_of_codes(l.codes, l.ncodes)) {
+          out += name;
+        } else {
+          for (size_t k = 0; k < l.ncodes; ++k) {
+            if (k) out += ',';
+            append_uint(out, l.codes[k]);
+          }
+        }
       }
       if (l.action == KeyAction::Press) out += " p";
       if (l.action == KeyAction::Repeat) out += " r";
       break;
     case Tag::Up:
       out += ' ';
-      append_uint(out, static_cast<uint64_t>(l.vk));
+      append_vk(out, l.vk);
       break;
     case Tag::Held:
       out += ' ';
-      append_uint(out, static_cast<uint64_t>(l.vk));
+      append_vk(out, l.vk);
       out += l.down ? " 1" : " 0";
       break;
     case Tag::Time:
@@ -338,6 +414,7 @@ void write_line(const Line& l, std::string& out) {
       break;
   }
   out += '\n';
+  whole.append(out.buf, out.n);
 }
 
 bool parse_line(std::string_view s, Line& l, std::string& why) {
@@ -361,24 +438,29 @@ bool parse_line(std::string_view s, Line& l, std::string& why) {
   switch (l.tag) {
     case Tag::Key:
     case Tag::WaitKey:
-      ok = f.next(field) && parse_codes(field, l);
-      if (ok && !f.rest.empty()) {
-        ok = f.next(field) && (field == "p" || field == "r");
-        l.action = field == "p" ? KeyAction::Press : KeyAction::Repeat;
+      if (!f.rest.empty()) {
+        ok = f.next(field);
+        if (ok && field != "p" && field != "r") {
+          ok = parse_codes(field, l);
+          if (ok && !f.rest.empty()) ok = f.next(field) && (field == "p" || field == "r");
+        }
+        if (field == "p") l.action = KeyAction::Press;
+        if (field == "r") l.action = KeyAction::Repeat;
       }
-      if (!ok) why = "a key needs its codes (0 to 255, at most 16, joined by commas), then p or r";
+      if (!ok)
+        why =
+            "a key takes its codes (0 to 255, at most 16, joined by commas, or up, down, "
+            "left, right), then p or r";
       break;
     case Tag::Up:
-      ok = f.next(field) && parse_uint(field, 255, v);
-      l.vk = static_cast<int>(v);
-      if (!ok) why = "a release needs a key code from 0 to 255";
+      ok = f.next(field) && parse_vk(field, l.vk);
+      if (!ok) why = "a release needs a key code from 0 to 255 (or up, down, left, right)";
       break;
     case Tag::Held:
-      ok = f.next(field) && parse_uint(field, 255, v) && f.next(field) &&
-           (field == "0" || field == "1");
-      l.vk = static_cast<int>(v);
+      ok =
+          f.next(field) && parse_vk(field, l.vk) && f.next(field) && (field == "0" || field == "1");
       l.down = field == "1";
-      if (!ok) why = "a held state needs a key code from 0 to 255 and 1 or 0";
+      if (!ok) why = "a held state needs a key code from 0 to 255 (or an arrow's name), 1 or 0";
       break;
     case Tag::Time:
       // The program keeps the time in an int and subtracts one time from another: past these
@@ -484,20 +566,30 @@ bool parse_header_line(std::string_view s, Header& h, bool& done, std::string& w
 }
 
 uint32_t screen_hash(const Screen& s) {
-  // FNV-1a over one word per cell: glyph (21 bits), attribute, half.
-  uint64_t h = 0xcbf29ce484222325ull;
-  auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x100000001b3ull; };
-  mix(static_cast<uint64_t>(s.width()) << 16 | static_cast<uint64_t>(s.height()));
-  for (int y = 0; y < s.height(); ++y)
-    for (int x = 0; x < s.width(); ++x) {
-      const Cell& c = s.at(x, y);
-      mix(static_cast<uint64_t>(c.ch) | static_cast<uint64_t>(c.attr) << 21 |
-          static_cast<uint64_t>(c.half) << 29);
-    }
+  // One word per cell (glyph, attribute, half), folded in four lanes of FNV-1a so that the
+  // multiplications do not wait on each other; the lanes are mixed at the end.
+  constexpr uint64_t kPrime = 0x100000001b3ull;
+  uint64_t lane[4] = {0xcbf29ce484222325ull, 0x84222325cbf29ce4ull, 0x9e3779b97f4a7c15ull,
+                      0xc2b2ae3d27d4eb4full};
+  const int w = s.width(), h = s.height();
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  const Cell* cells = &s.at(0, 0);  // the rows one after another
+  auto word = [cells](size_t k) {
+    return static_cast<uint64_t>(cells[k].ch) | static_cast<uint64_t>(cells[k].attr) << 21 |
+           static_cast<uint64_t>(cells[k].half) << 29;
+  };
+  size_t k = 0;
+  for (; k + 4 <= n; k += 4)
+    for (size_t j = 0; j < 4; ++j) lane[j] = (lane[j] ^ word(k + j)) * kPrime;
+  for (; k < n; ++k) lane[k & 3] = (lane[k & 3] ^ word(k)) * kPrime;
+  uint64_t out = 0xcbf29ce484222325ull;
+  auto mix = [&out](uint64_t v) { out = (out ^ v) * kPrime; };
+  for (uint64_t l : lane) mix(l ^ l >> 29);
+  mix(static_cast<uint64_t>(w) << 16 | static_cast<uint64_t>(h));
   mix(static_cast<uint64_t>(s.cursor_x()) << 16 | static_cast<uint64_t>(s.cursor_y()));
   mix(static_cast<uint64_t>(s.attr()) | static_cast<uint64_t>(s.fill_attr()) << 8 |
       static_cast<uint64_t>(s.cursor_visible()) << 16);
-  return static_cast<uint32_t>(h ^ h >> 32);
+  return static_cast<uint32_t>(out ^ out >> 32);
 }
 
 std::string event_text(const Line& l) {

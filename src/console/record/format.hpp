@@ -17,9 +17,12 @@
 // number (sum of G): the keys that gathering queued, or a call the program made after it.
 //
 //   k G T CODES [p|r]    a key event queued while the program slept or polled: its _getch
-//                        codes ("224,77" is →), pressed or repeated where the keyboard says
+//                        codes joined by commas ("119" is w, "224,77" is →, written "right";
+//                        "up", "down" and "left" likewise), pressed or repeated where the
+//                        keyboard says; without CODES the same codes as the key line before
 //   w G T CODES [p|r]    the same, queued while the program waited for a key
-//   u G T VK             a key let go (keyboards that report it)
+//   u G T VK             a key let go (keyboards that report it); VK is a virtual-key code,
+//                        the arrows by name
 //   h G T VK 1|0         the held state of key VK read down (1) or up (0): written when the
 //                        answer differs from the last one for that key (every key starts up)
 //   time G T VALUE       what time() answered, in calendar seconds (0 to 2147483647)
@@ -56,9 +59,11 @@ constexpr size_t kMaxCodes = 16;
 constexpr size_t kMaxText = 32;
 constexpr size_t kMaxHeaderLines = 32;
 constexpr size_t kMaxBytes = 16u << 20;
-// The recorder checks the screen at least this often on the program's clock (and at every
-// wait for a key), so a run cut short stops less than this after its last line.
-constexpr int64_t kCheckEveryMs = 2000;
+// The recorder checks the screen at the first gathering at which both this much time on the
+// program's clock and this many gatherings have passed since its last check; a replay of a run
+// cut short stops where that check would have been.
+constexpr int64_t kCheckEveryMs = 5000;
+constexpr uint64_t kCheckEveryGatherings = 64;
 // Sums of G and T beyond these are refused: no real run comes near them.
 constexpr uint64_t kMaxGatherings = uint64_t{1} << 40;
 constexpr int64_t kMaxMs = int64_t{1} << 50;

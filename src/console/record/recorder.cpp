@@ -1,8 +1,5 @@
 #include "console/record/recorder.hpp"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "console/console.hpp"
@@ -47,7 +44,11 @@ void Recorder::put(Line& l, int64_t at_ms) {
 
 void Recorder::flush() {
   if (pending_.empty() || failed_) return;
-  if (out_(pending_)) {
+  if (bytes_ + pending_.size() > kMaxBytes) {
+    // A replay would refuse a longer file: it ends here, and the program says so.
+    too_long_ = true;
+    failed_ = true;
+  } else if (out_(pending_)) {
     bytes_ += pending_.size();
   } else {
     failed_ = true;
@@ -67,14 +68,16 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   ++gathering_;
   waiting_ = until_key;
   const int64_t now = inner_.now_ms();
-  // The screen as the player saw it: at every wait for a key, and now and then otherwise.
-  if (screen_ && (until_key || now - t0_ - last_check_ms_ >= kCheckEveryMs)) {
+  // The screen now and then, as the player saw it.
+  if (screen_ && now - t0_ - last_check_ms_ >= kCheckEveryMs &&
+      gathering_ - last_check_gathering_ >= kCheckEveryGatherings) {
     Line c;
     c.tag = Tag::Check;
     c.version = screen_->version();
     c.hash = screen_hash(*screen_);
     put(c, now);
     last_check_ms_ = now - t0_;
+    last_check_gathering_ = gathering_;
   }
   // Everything so far is on its way before the program waits.
   flush();
@@ -94,7 +97,7 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     l.tag = Tag::Closed;
     put(l, inner_.now_ms());
   }
-  // The keys that came are on their way before the program acts on them.
+  // And what came in, before the program acts on it.
   flush();
 }
 
@@ -107,8 +110,16 @@ void Recorder::key_event(const uint8_t* codes, size_t n, KeyAction action, int v
   } else {
     l.tag = waiting_ ? Tag::WaitKey : Tag::Key;
     l.action = action;
-    l.ncodes = static_cast<uint8_t>(n < kMaxCodes ? n : kMaxCodes);
-    std::memcpy(l.codes, codes, l.ncodes);
+    const uint8_t m = static_cast<uint8_t>(n < kMaxCodes ? n : kMaxCodes);
+    // A key again (a held key's repeats) is written without its codes.
+    bool same = m == last_ncodes_;
+    for (size_t k = 0; same && k < m; ++k) same = codes[k] == last_codes_[k];
+    if (!same) {
+      l.ncodes = m;
+      std::memcpy(l.codes, codes, m);
+      last_ncodes_ = m;
+      std::memcpy(last_codes_, codes, m);
+    }
   }
   put(l, inner_.now_ms());
 }
@@ -174,55 +185,6 @@ void Recorder::ending(int code) {
   put(l, inner_.now_ms());
   ended_ = true;
   flush();
-}
-
-// --- FileWriter ------------------------------------------------------------------------------
-
-FileWriter::~FileWriter() {
-  if (f_) std::fclose(f_);
-}
-
-bool FileWriter::open(const char* path, std::string& error) {
-  struct stat st {};
-  if (::stat(path, &st) == 0) {
-    if (!S_ISREG(st.st_mode)) {
-      error = "not a regular file; a recording is written only to one";
-      return false;
-    }
-    if (st.st_size > 0) {
-      // Only an earlier recording is overwritten: a mistyped name must not cost a file.
-      std::FILE* old = std::fopen(path, "rb");
-      char head[32] = {};
-      const size_t got = old ? std::fread(head, 1, kMagic.size(), old) : 0;
-      if (old) std::fclose(old);
-      if (got != kMagic.size() || std::string_view(head, got) != kMagic) {
-        error = "exists and is not a recording; it is left as it is";
-        return false;
-      }
-    }
-  }
-  f_ = std::fopen(path, "wb");
-  if (!f_) {
-    error = std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
-bool FileWriter::write(std::string_view bytes) {
-  if (!f_ || errno_) return false;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size() || std::fflush(f_) != 0) {
-    errno_ = errno ? errno : EIO;
-    return false;
-  }
-  return true;
-}
-
-bool FileWriter::close(std::string& error) {
-  if (f_ && std::fclose(f_) != 0 && !errno_) errno_ = errno ? errno : EIO;
-  f_ = nullptr;
-  if (errno_) error = std::strerror(errno_);
-  return errno_ == 0;
 }
 
 }  // namespace con::record

@@ -1,11 +1,10 @@
 // Recording a run: a backend that passes everything on to the real one and writes down, as
-// they happen, what the program learns from it (format.hpp). What is written goes out at every
-// gathering of input that has something new, and right after a gathering that queued keys,
-// so a run cut short by a crash keeps every input the program had acted on.
+// they happen, what the program learns from it (format.hpp). What is written goes out at the
+// start and at the end of every gathering of input, so a run cut short by a crash keeps every
+// key the program had taken and every answer it had got up to its last gathering.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,12 +28,15 @@ class Recorder : public Backend, private KeyListener {
   void ending(int code);
   // Writing failed at some point; what came before it is in the file.
   bool failed() const { return failed_; }
+  // It stopped because it reached the largest recording a replay reads.
+  bool too_long() const { return too_long_; }
   uint64_t bytes() const { return bytes_; }
 
   BackendInfo describe() const override { return inner_.describe(); }
   void start(Screen& s) override;
   void finish(const Screen& s) override;
   void text(std::string_view t) override { inner_.text(t); }
+  Backend* text_sink() override { return inner_.text_sink(); }
   void present(const Screen& s) override { inner_.present(s); }
   int64_t now_ms() override { return inner_.now_ms(); }
   int64_t wall_seconds() override;
@@ -56,6 +58,7 @@ class Recorder : public Backend, private KeyListener {
   const Screen* screen_ = nullptr;
   std::string pending_;
   bool failed_ = false;
+  bool too_long_ = false;
   bool ended_ = false;
   uint64_t bytes_ = 0;
   int64_t t0_ = 0;               // the inner clock at the start
@@ -63,23 +66,11 @@ class Recorder : public Backend, private KeyListener {
   uint64_t last_gathering_ = 0;  // of the last line written
   int64_t last_ms_ = 0;          // likewise, since the start
   int64_t last_check_ms_ = 0;
-  bool waiting_ = false;  // the gathering under way waits for a key
-  bool held_[256] = {};   // the last answer for each key
-};
-
-// Opens FILE for a recording: a new file, an empty one or an earlier recording (which is
-// overwritten), never anything else. Writes through stdio and flushes on every call.
-class FileWriter {
- public:
-  ~FileWriter();
-  bool open(const char* path, std::string& error);
-  bool write(std::string_view bytes);
-  // Closes the file; false (with the reason) when anything written did not reach it.
-  bool close(std::string& error);
-
- private:
-  std::FILE* f_ = nullptr;
-  int errno_ = 0;
+  uint64_t last_check_gathering_ = 0;
+  bool waiting_ = false;                // the gathering under way waits for a key
+  bool held_[256] = {};                 // the last answer for each key
+  uint8_t last_codes_[kMaxCodes] = {};  // of the last key line
+  uint8_t last_ncodes_ = 0;
 };
 
 }  // namespace con::record

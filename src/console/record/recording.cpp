@@ -65,6 +65,19 @@ bool Recording::load(std::string bytes, std::string& error) {
     error = "too large: a recording is at most " + std::to_string(kMaxBytes >> 20) + " MiB";
     return false;
   }
+  // A recorder whose program died leaves the room it had set aside as NUL bytes after the
+  // last line (and, had it died within a write, a piece of a line before them): both go.
+  const size_t text_end = bytes_.find_last_not_of('\0');
+  if (text_end != std::string::npos && text_end + 1 < bytes_.size()) {
+    const size_t last_nl = bytes_.rfind('\n', text_end);
+    bytes_.resize(last_nl == std::string::npos ? 0 : last_nl + 1);
+  } else if (text_end == std::string::npos) {
+    bytes_.clear();
+  }
+  if (bytes_.empty()) {
+    error = "empty: not a recording";
+    return false;
+  }
 
   size_t pos = 0, n = 0;
   std::string_view line;
@@ -74,7 +87,7 @@ bool Recording::load(std::string bytes, std::string& error) {
   int64_t ms = 0;
   int phase = kNone;
   Tag keys = Tag::End;  // the kind of keys this gathering queued (k or w), End for none yet
-  bool exited = false, closed = false;
+  bool exited = false, closed = false, any_key = false;
   while (take_line(bytes_, pos, line)) {
     ++n;
     if (n == 1) {
@@ -167,6 +180,11 @@ bool Recording::load(std::string bytes, std::string& error) {
       return false;
     }
     if (l.tag == Tag::Key || l.tag == Tag::WaitKey) {
+      if (l.ncodes == 0 && !any_key) {
+        error = at_line(n, "a key without codes repeats the key before it, and there is none");
+        return false;
+      }
+      any_key = true;
       if (keys != Tag::End && keys != l.tag) {
         error = at_line(n, "one gathering queues keys both while waiting and while not");
         return false;
@@ -205,6 +223,14 @@ bool Recording::Cursor::next(Line& l) {
   ++line_;
   std::string why;
   if (!parse_line(s, l, why)) return false;  // cannot happen: load() read every line
+  if (l.tag == Tag::Key || l.tag == Tag::WaitKey) {
+    if (l.ncodes == 0) {
+      l.ncodes = last_key_.ncodes;
+      std::memcpy(l.codes, last_key_.codes, sizeof l.codes);
+    } else {
+      last_key_ = l;
+    }
+  }
   gathering_ += l.gatherings;
   ms_ += l.ms;
   l.gatherings = gathering_;

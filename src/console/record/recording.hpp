@@ -34,6 +34,7 @@ class Recording {
     size_t line_;
     uint64_t gathering_ = 0;
     int64_t ms_ = 0;
+    Line last_key_;  // for a key line without codes: the same again
   };
 
  private:

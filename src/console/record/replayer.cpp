@@ -97,10 +97,13 @@ void Replayer::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     if (!check_screen(next_.version, next_.hash))
       diverge("the screen differs from the recorded one here");
     last_check_ms_ = next_.ms;
+    last_check_gathering_ = gathering_;
     clock_ = std::max(clock_, next_.ms);
     advance();
   }
-  if (!has_next_ && !rec_.complete() && (until_key || before >= last_check_ms_ + kCheckEveryMs)) {
+  if (!has_next_ && !rec_.complete() &&
+      (until_key || (before >= last_check_ms_ + kCheckEveryMs &&
+                     gathering_ - last_check_gathering_ >= kCheckEveryGatherings))) {
     // The recorded run got no further: it would have checked the screen by now (this clock
     // never runs ahead of the recorded one, which also counted the time the program ran).
     pace(clock_);

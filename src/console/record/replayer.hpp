@@ -55,6 +55,7 @@ class Replayer : public Backend {
   void start(Screen& s) override;
   void finish(const Screen& s) override { view_.finish(s); }
   void text(std::string_view t) override { view_.text(t); }
+  Backend* text_sink() override { return view_.text_sink(); }
   void present(const Screen& s) override { view_.present(s); }
   int64_t now_ms() override { return clock_; }
   int64_t wall_seconds() override;
@@ -87,6 +88,7 @@ class Replayer : public Backend {
   uint64_t gathering_ = 0;
   int64_t clock_ = 0;  // the recorded program's clock
   int64_t last_check_ms_ = 0;
+  uint64_t last_check_gathering_ = 0;
   bool held_[256] = {};
   Outcome outcome_ = Outcome::Running;
   std::string message_;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console.hpp"
 #include "console/record/recording.hpp"
 
 namespace {
@@ -90,7 +91,8 @@ TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
   const char* const bad[] = {
       "",
       "x 0 0",
-      "k 0 0",                                            // no codes
+      "k 0 0 p q",  // not codes
+      "k 0 0 upp",
       "k 0 0 256",                                        // not a code
       "k 0 0 1,,2",                                       // an empty code
       "k 0 0 1,2 q",                                      // not press or repeat
@@ -105,7 +107,7 @@ TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
       "h 0 0 300 1",
       "u 0 0",
       "time 0 0 12x",
-      "time 0 0 -5",          // the program would subtract such times and overflow
+      "time 0 0 -5",  // the program would subtract such times and overflow
       "time 0 0 2147483648",
       "srand 0 0 1",
       "srand 0 0 4294967296 1",
@@ -125,6 +127,52 @@ TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
     EXPECT_FALSE(parse_line(s, l, why)) << s;
     EXPECT_FALSE(why.empty()) << s;
   }
+}
+
+TEST(RecordFormat, ArrowsGoByNameAndARepeatWithoutItsCodes) {
+  Line l;
+  l.tag = Tag::Key;
+  l.ncodes = 2;
+  l.codes[0] = 224;
+  l.codes[1] = 75;
+  std::string text;
+  write_line(l, text);
+  EXPECT_EQ(text, "k 0 0 left\n");
+  l.codes[0] = 0;  // the number pad's arrows keep their numbers
+  text.clear();
+  write_line(l, text);
+  EXPECT_EQ(text, "k 0 0 0,75\n");
+  l.tag = Tag::Held;
+  l.vk = con::VK_DOWN;
+  l.down = true;
+  text.clear();
+  write_line(l, text);
+  EXPECT_EQ(text, "h 0 0 down 1\n");
+  std::string why;
+  ASSERT_TRUE(parse_line("h 3 4 39 0", l, why)) << why;
+  EXPECT_EQ(l.vk, con::VK_RIGHT);
+  ASSERT_TRUE(parse_line("k 0 0 r", l, why)) << why;
+  EXPECT_EQ(l.ncodes, 0);
+  EXPECT_EQ(l.action, con::KeyAction::Repeat);
+
+  // A key line without codes takes those of the key line before it.
+  Recording r;
+  std::string error;
+  ASSERT_TRUE(r.load(kHeader + "check 1 0 5 0000000a\nk 0 0 right p\nk 1 500 r\nk 1 40\n"
+                               "h 0 0 right 1\nw 1 10 13\nw 0 0\n",
+                     error))
+      << error;
+  Recording::Cursor c(r);
+  std::vector<std::string> keys;
+  while (c.next(l)) {
+    if (l.tag != Tag::Key && l.tag != Tag::WaitKey) continue;
+    std::string k;
+    for (size_t i = 0; i < l.ncodes; ++i) k += std::to_string(l.codes[i]) + " ";
+    keys.push_back(k);
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"224 77 ", "224 77 ", "224 77 ", "13 ", "13 "}));
+  EXPECT_NE(refusal(kHeader + "check 1 0 5 0000000a\nk 0 0 r\n").find("line 10: a key without"),
+            std::string::npos);
 }
 
 TEST(RecordFormat, AWholeRecordingLoadsWithItsHeader) {

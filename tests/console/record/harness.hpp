@@ -13,6 +13,7 @@
 
 #include "console/console.hpp"
 #include "console/headless.hpp"
+#include "console/record/filewriter.hpp"
 #include "console/record/recorder.hpp"
 #include "console/record/recording.hpp"
 #include "console/record/replayer.hpp"
