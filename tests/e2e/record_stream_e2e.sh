@@ -93,4 +93,18 @@ grep -v '^end ' snake.rec >short.rec
 "$bin" --replay short.rec </dev/null >short.out 2>err || fail "cut short: exit code $?"
 grep -q 'without an end' err || fail "cut short: no notice: $(cat err)"
 cmp -s snake.out short.out || fail "cut short: another output"
+# A run killed outright (as a crash ends it): the parkour game on the real clock, keys coming
+# while it plays, SIGKILL after 2.5 s. What it had taken is in the file and replays as far as
+# it goes.
+unset GAMEBOX_CLOCK
+{ printf '2\n'; sleep 1; printf ' '; sleep 0.3; printf 'x'; sleep 5; } |
+  "$bin" --seed 3 --record killed.rec >/dev/null 2>&1 &
+pid=$!  # the pipeline's last command: the program
+sleep 2.5
+kill -KILL $pid
+wait $pid 2>/dev/null
+grep -q '^k [0-9]* [0-9]* 32$' killed.rec || fail "killed run: the space is not in the file"
+grep -aq '^end ' killed.rec && fail "killed run: an end line"
+"$bin" --replay killed.rec </dev/null >/dev/null 2>err || fail "killed run: replay exit code $?"
+grep -q 'was cut short there' err || fail "killed run: no notice: $(cat err)"
 echo PASS

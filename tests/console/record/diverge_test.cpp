@@ -314,3 +314,80 @@ TEST(Diverge, ARecordingOverwritesOnlyAnEmptyFileOrAnEarlierRecording) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(Diverge, WhatIsWrittenIsInTheFileAtOnceAndAReaderDropsTheRoomLeft) {
+  const std::string path = ::testing::TempDir() + "/gamebox_record_mapped.rec";
+  std::remove(path.c_str());
+  con::record::FileWriter w;
+  std::string error;
+  ASSERT_TRUE(w.open(path.c_str(), error)) << error;
+  const std::string head = "gamebox recording 1\nprogram 1\nbackend headless\nseed clock\nevents\n";
+  ASSERT_TRUE(w.write(head));
+  ASSERT_TRUE(w.write("check 1 0 5 0000000a\nk 0 0 13\n"));
+  // Not closed, as after a crash: the lines are there, then the room set aside.
+  std::string seen = file_bytes(path);
+  ASSERT_GE(seen.size(), head.size());
+  EXPECT_EQ(seen.substr(0, head.size()), head);
+  con::record::Recording r;
+  ASSERT_TRUE(r.load(seen, error)) << error;
+  EXPECT_FALSE(r.complete());
+  EXPECT_EQ(r.events(), 2u);
+  // A piece of a line before the NUL bytes (a crash within a write) goes too.
+  ASSERT_TRUE(w.write("k 0 0 1"));
+  ASSERT_TRUE(r.load(file_bytes(path), error)) << error;
+  EXPECT_EQ(r.events(), 2u);
+  // Closed, the file is as long as what was written.
+  ASSERT_TRUE(w.write("3\nend 0 0 0 5 0000000a\n"));
+  ASSERT_TRUE(w.close(error)) << error;
+  seen = file_bytes(path);
+  EXPECT_EQ(seen, head + "check 1 0 5 0000000a\nk 0 0 13\nk 0 0 13\nend 0 0 0 5 0000000a\n");
+  ASSERT_TRUE(r.load(seen, error)) << error;
+  EXPECT_TRUE(r.complete());
+  // More than the first room: it grows.
+  con::record::FileWriter big;
+  ASSERT_TRUE(big.open(path.c_str(), error)) << error;
+  std::string all = head;
+  ASSERT_TRUE(big.write(head));
+  for (int k = 0; k < 20000; ++k) {
+    const std::string l = "time " + std::to_string(k % 2) + " 0 " + std::to_string(k) + "\n";
+    all += l;
+    ASSERT_TRUE(big.write(l));
+  }
+  ASSERT_TRUE(big.close(error)) << error;
+  EXPECT_EQ(file_bytes(path), all);
+  std::remove(path.c_str());
+}
+
+TEST(Diverge, ARecordingStopsAtTheLargestAReplayReads) {
+  Capture h;
+  uint64_t written = 0;
+  con::record::Recorder rec(
+      h,
+      [&written](std::string_view b) {
+        written += b.size();
+        return true;
+      },
+      std::nullopt);
+  con::attach(rec);
+  for (int k = 0; k < 1200000 && !rec.failed(); ++k) {
+    con::time();
+    if (k % 64 == 0) con::Sleep(1);
+  }
+  rec.ending(0);
+  con::detach();
+  EXPECT_TRUE(rec.too_long());
+  EXPECT_TRUE(rec.failed());
+  EXPECT_LE(written, con::record::kMaxBytes);
+  EXPECT_GT(written, con::record::kMaxBytes - 4096);
+}
+
+}  // namespace
