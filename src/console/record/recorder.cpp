@@ -67,10 +67,11 @@ void Recorder::exit_line(int code) {
 void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   ++gathering_;
   waiting_ = until_key;
-  const int64_t now = inner_.now_ms();
-  // The screen now and then, as the player saw it.
-  if (screen_ && now - t0_ - last_check_ms_ >= kCheckEveryMs &&
-      gathering_ - last_check_gathering_ >= kCheckEveryGatherings) {
+  // The screen now and then, as the player saw it (the clock is read only once enough
+  // gatherings have passed).
+  int64_t now = 0;
+  if (screen_ && gathering_ - last_check_gathering_ >= kCheckEveryGatherings &&
+      (now = inner_.now_ms()) - t0_ - last_check_ms_ >= kCheckEveryMs) {
     Line c;
     c.tag = Tag::Check;
     c.version = screen_->version();
@@ -80,7 +81,7 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     last_check_gathering_ = gathering_;
   }
   // Everything so far is on its way before the program waits.
-  flush();
+  if (!pending_.empty()) flush();
   KeyListener* const before = q.listener;
   const bool was_closed = q.closed;
   q.listener = this;
@@ -98,7 +99,7 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     put(l, inner_.now_ms());
   }
   // And what came in, before the program acts on it.
-  flush();
+  if (!pending_.empty()) flush();
 }
 
 void Recorder::key_event(const uint8_t* codes, size_t n, KeyAction action, int vk) {

@@ -166,6 +166,7 @@ bool Replayer::key_down(int vk) {
 }
 
 int64_t Replayer::wall_seconds() {
+  if (!has_next_ && !rec_.complete()) cut_short();
   if (!at_this(Tag::Time))
     diverge(has_next_
                 ? "this run asks the time, but the recording has " + event_text(next_) + " next"
@@ -176,6 +177,7 @@ int64_t Replayer::wall_seconds() {
 }
 
 void Replayer::seeded(unsigned asked, unsigned used) {
+  if (!has_next_ && !rec_.complete()) cut_short();
   if (!at_this(Tag::Seed))
     diverge("this run seeds the generator, but the recording has " +
             (has_next_ ? event_text(next_) : std::string("nothing more")) + " next");
@@ -187,6 +189,7 @@ void Replayer::seeded(unsigned asked, unsigned used) {
 
 void Replayer::line_read(std::string_view line) {
   const size_t kept = std::min(line.size(), kMaxText);
+  if (!has_next_ && !rec_.complete()) cut_short();
   if (!at_this(Tag::Typed))
     diverge("this run reads a line for a number, but the recording has " +
             (has_next_ ? event_text(next_) : std::string("nothing more")) + " next");

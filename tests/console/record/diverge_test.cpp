@@ -235,6 +235,26 @@ TEST(Diverge, ARunCutShortReplaysUpToWhereItStopsAndNoFurther) {
   EXPECT_LT(rep.frames.size(), rec.frames_before[last_g] + 100);
 }
 
+TEST(Diverge, ARunCutShortBeforeACallStopsThereWithoutADivergence) {
+  Capture h;
+  h.key('a', 5);
+  std::string file;
+  auto program = [] {
+    con::Sleep(10);
+    con::_getch();
+    con::time();
+    con::Sleep(10);
+    return 0;
+  };
+  record(h, file, program);
+  std::vector<std::string> lines = lines_of(file);
+  const size_t t = find_line(lines, "time ");
+  ASSERT_GT(t, 0u);
+  lines.resize(t - 1);  // the crash came before the time was written
+  const Replayed rep = replay(join(lines), program);
+  EXPECT_EQ(rep.outcome, Replayer::Outcome::CutShort) << rep.message;
+}
+
 TEST(Diverge, WhatTheProgramActedOnIsAlreadyWritten) {
   // After each key the program takes, the file so far (as a crash would leave it) holds it.
   Capture h;
