@@ -278,7 +278,10 @@ TEST(Diverge, WhatTheProgramActedOnIsAlreadyWritten) {
       for (size_t p = written.find("\nw "); p != std::string::npos; p = written.find("\nw ", p + 1))
         ++keys;
       ASSERT_GE(keys, static_cast<size_t>(taken)) << "key " << c << " not written yet";
-      ASSERT_NE(written.find(" " + std::to_string(c) + "\n"), std::string::npos) << c;
+      std::string line = " ";
+      line += std::to_string(c);
+      line += '\n';
+      ASSERT_NE(written.find(line), std::string::npos) << c;
       if (taken % 3 == 0) con::Sleep(50);
     }
   } catch (const con::Exit&) {
