@@ -3,6 +3,7 @@
 // the screen model, the key queue, the line buffer and the generator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string_view>
@@ -10,6 +11,19 @@
 #include "console/screen.hpp"
 
 namespace con {
+
+// What a backend knows of how a key event came: the keyboard said press, repeat or release
+// (the kitty keyboard protocol), or only that the key came.
+enum class KeyAction : uint8_t { Unknown, Press, Repeat, Release };
+
+// Hears of every key event the queue takes, and of releases, which queue nothing: a recording
+// listens while its backend gathers input.
+class KeyListener {
+ public:
+  virtual ~KeyListener() = default;
+  // `codes` is empty for a release; `vk` is the virtual-key code where known, else 0.
+  virtual void key_event(const uint8_t* codes, size_t n, KeyAction action, int vk) = 0;
+};
 
 // The console input queue: _getch codes, grouped into key events (an arrow is one event of
 // two codes, 224 then its scan code). Bounded, as a console's input buffer is.
@@ -22,9 +36,15 @@ class KeyQueue {
     const uint8_t c[2] = {prefix, scan};
     push_event(c, 2);
   }
-  void push_event(const uint8_t* codes, size_t n) {
-    if (codes_.size() + n > kCapacity) return;  // a full queue drops keys, never grows
+  void push_event(const uint8_t* codes, size_t n, KeyAction action = KeyAction::Unknown,
+                  int vk = 0) {
+    if (n == 0 || codes_.size() + n > kCapacity) return;  // a full queue drops keys, never grows
     for (size_t k = 0; k < n; ++k) codes_.push_back({codes[k], k == 0});
+    if (listener) listener->key_event(codes, n, action, vk);
+  }
+  // A key let go: nothing is queued, but a listener hears of it.
+  void released(int vk) {
+    if (listener) listener->key_event(nullptr, 0, KeyAction::Release, vk);
   }
   bool empty() const { return codes_.empty(); }
   size_t size() const { return codes_.size(); }
@@ -45,6 +65,7 @@ class KeyQueue {
 
   // Set by a backend once its input has ended for good.
   bool closed = false;
+  KeyListener* listener = nullptr;
 
  private:
   struct Code {
@@ -54,9 +75,19 @@ class KeyQueue {
   std::deque<Code> codes_;
 };
 
+// Where a backend runs, as a recording's header tells it.
+struct BackendInfo {
+  const char* name = "other";  // "terminal", "console", "stream", "headless"
+  int cols = 0, rows = 0;      // the terminal's or console window's size, 0 when it has none
+  const char* keyboard = "";   // "exact" or "inferred" held keys, "" without a keyboard
+  bool interactive = false;    // a person watches: a replay keeps the recorded pace
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
+
+  virtual BackendInfo describe() const { return {}; }
 
   // Called once when the console is attached, and once when the program ends.
   virtual void start(Screen&) {}
@@ -64,6 +95,10 @@ class Backend {
 
   // Text as the program writes it, in program order (the stream backend prints it).
   virtual void text(std::string_view) {}
+  // The backend the console hands text to directly: a backend that only stands between the
+  // console and another one (a recording, a replay) passes that one's, so the program's many
+  // small writes take no detour.
+  virtual Backend* text_sink() { return this; }
   // Shows the model: called at every Sleep, before every wait for input and at exit.
   virtual void present(const Screen&) {}
 
@@ -78,6 +113,12 @@ class Backend {
 
   // Whether the key with this virtual-key code is held down now.
   virtual bool key_down(int vk) = 0;
+
+  // What the console tells a recording beyond input: each srand (the seed the program passed
+  // and the one the generator took, which --seed may replace) and each line typed for a
+  // number read.
+  virtual void seeded(unsigned /*asked*/, unsigned /*used*/) {}
+  virtual void line_read(std::string_view /*line*/) {}
 };
 
 }  // namespace con

@@ -16,6 +16,7 @@ namespace {
 
 struct State {
   Backend* backend = nullptr;
+  Backend* text_to = nullptr;  // where text goes straight (the backend's text_sink)
   Screen screen;
   KeyQueue keys;
   std::string line;  // what is left of the last typed line, for the next number read
@@ -62,8 +63,10 @@ void gather(int64_t deadline_ms, bool until_key) {
 
 // Output that shows on the console: into the model, and to a byte stream if there is one.
 void emit(std::string_view text) {
-  st().screen.write(text);
-  be().text(text);
+  State& s = st();
+  s.screen.write(text);
+  if (!s.text_to) throw Exit{0};
+  s.text_to->text(text);
 }
 
 // Whether the screen shows what it showed at the last key poll after the end of input.
@@ -123,6 +126,7 @@ std::string read_line() {
     }
     if (c == 13 || c == 10) {
       s.screen.write("\n");
+      be().line_read(line);
       return line;
     }
     if (c == 8 || c == 127) {
@@ -250,6 +254,7 @@ void attach(Backend& backend) {
   s = State{};
   s.seed_override = seed;
   s.backend = &backend;
+  s.text_to = backend.text_sink();
   backend.start(s.screen);
 }
 
@@ -258,6 +263,7 @@ void detach() {
   if (!s.backend) return;
   Backend* b = s.backend;
   s.backend = nullptr;
+  s.text_to = nullptr;
   b->present(s.screen);
   b->finish(s.screen);
 }
@@ -422,7 +428,9 @@ int time() {
 }
 
 void srand(unsigned seed) {
-  st().rng = st().seed_override.value_or(seed);
+  State& s = st();
+  s.rng = s.seed_override.value_or(seed);
+  if (s.backend) s.backend->seeded(seed, s.rng);
 }
 
 int rand() {

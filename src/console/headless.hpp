@@ -50,6 +50,7 @@ class Headless : public Backend {
   int sleeps() const { return sleeps_; }
 
   // --- Backend
+  BackendInfo describe() const override { return {"headless"}; }
   void present(const Screen&) override { ++presents_; }
   int64_t now_ms() override { return now_; }
   int64_t wall_seconds() override { return kEpoch + now_ / 1000; }

@@ -20,6 +20,7 @@ class Stream : public Backend {
   // With a virtual clock, Sleep returns at once and time follows the sleeps (for tests).
   Stream(int in_fd, int out_fd, bool virtual_clock);
 
+  BackendInfo describe() const override { return {"stream"}; }
   void finish(const Screen&) override;
   void text(std::string_view utf8) override;
   void present(const Screen&) override;

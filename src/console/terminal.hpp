@@ -38,6 +38,10 @@ class Terminal : public Backend {
   Terminal(int in_fd, int out_fd);
   ~Terminal() override;
 
+  BackendInfo describe() const override {
+    return {"terminal", presenter_.cols(), presenter_.rows(), protocol_ ? "exact" : "inferred",
+            true};
+  }
   void start(Screen& s) override;
   void finish(const Screen& s) override;
   void present(const Screen& s) override;

@@ -219,6 +219,7 @@ class Win32Console : public Backend {
   Win32Console(void* in, void* out);
   ~Win32Console() override;
 
+  BackendInfo describe() const override { return {"console", size_w_, size_h_, "exact", true}; }
   void start(Screen& s) override;
   void finish(const Screen& s) override;
   void present(const Screen& s) override;

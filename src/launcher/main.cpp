@@ -1,6 +1,7 @@
 // gamebox: a launcher menu and three terminal games.
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,19 +11,26 @@
 
 #include "console/console.hpp"
 #include "console/platform.hpp"
+#include "console/record/filewriter.hpp"
+#include "console/record/recorder.hpp"
+#include "console/record/recording.hpp"
+#include "console/record/replayer.hpp"
 #include "console/session.hpp"
 #include "launcher/launcher.hpp"
 
 namespace {
 
 const char kUsage[] =
-    "usage: gamebox [--seed N] [--help] [--version]\n"
+    "usage: gamebox [--seed N] [--record FILE] [--replay FILE [--speed N]] [--help] [--version]\n"
     "\n"
     "A launcher menu with three games: 1 snake, 2 parkour, 3 killer.\n"
     "\n"
-    "  --seed N    seed the random generator with N instead of the clock, to replay a game\n"
-    "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n";
+    "  --seed N       seed the random generator with N instead of the clock, to replay a game\n"
+    "  --record FILE  play as usual and write every input to FILE, to watch or share the run\n"
+    "  --replay FILE  play the run recorded in FILE back (space pauses, q stops watching)\n"
+    "  --speed N      replay N times as fast as it was played (0.1 to 1000)\n"
+    "  --help         show this help and exit\n"
+    "  --version      show the version and exit\n";
 
 bool parse_seed(const char* s, unsigned& out) {
   if (!s || !*s) return false;
@@ -34,10 +42,43 @@ bool parse_seed(const char* s, unsigned& out) {
   return true;
 }
 
+bool parse_speed(const char* s, double& out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(s, &end);
+  if (errno || *end || !std::isfinite(v) || v < 0.1 || v > 1000) return false;
+  out = v;
+  return true;
+}
+
+// "--name VALUE" or "--name=VALUE": true when argv[k] is this option; `value` is null when it
+// lacks one.
+bool option(const char* name, int& k, int argc, char** argv, const char*& value) {
+  const size_t n = std::strlen(name);
+  const char* arg = argv[k];
+  if (std::strncmp(arg, name, n) != 0) return false;
+  if (arg[n] == '=') {
+    value = arg + n + 1;
+    return true;
+  }
+  if (arg[n] != '\0') return false;
+  value = k + 1 < argc ? argv[++k] : nullptr;
+  return true;
+}
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "gamebox: %s\nTry 'gamebox --help'.\n", message.c_str());
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::optional<unsigned> seed;
+  const char* record_path = nullptr;
+  const char* replay_path = nullptr;
+  std::optional<double> speed;
   for (int k = 1; k < argc; ++k) {
     std::string arg = argv[k];
     if (arg == "--help" || arg == "-h") {
@@ -48,34 +89,107 @@ int main(int argc, char** argv) {
       std::printf("gamebox %s\n", GAMEBOX_VERSION);
       return 0;
     }
+    const char* value = nullptr;
     unsigned v = 0;
-    if (arg == "--seed" && k + 1 < argc && parse_seed(argv[k + 1], v)) {
+    double x = 0;
+    if (option("--seed", k, argc, argv, value)) {
+      if (!parse_seed(value, v))
+        return usage_error("--seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
       seed = v;
-      ++k;
-      continue;
-    }
-    if (arg.rfind("--seed=", 0) == 0 && parse_seed(arg.c_str() + 7, v)) {
-      seed = v;
-      continue;
-    }
-    if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
-      std::fprintf(stderr, "gamebox: --seed needs a whole number from 0 to %u\n", UINT_MAX);
+    } else if (option("--record", k, argc, argv, value)) {
+      if (!value || !*value) return usage_error("--record needs a file name");
+      record_path = value;
+    } else if (option("--replay", k, argc, argv, value)) {
+      if (!value || !*value) return usage_error("--replay needs a file name");
+      replay_path = value;
+    } else if (option("--speed", k, argc, argv, value)) {
+      if (!parse_speed(value, x)) return usage_error("--speed needs a number from 0.1 to 1000");
+      speed = x;
     } else {
-      std::fprintf(stderr, "gamebox: unknown option '%s'\n", arg.c_str());
+      return usage_error("unknown option '" + arg + "'");
     }
-    std::fputs("Try 'gamebox --help'.\n", stderr);
-    return 2;
+  }
+  if (record_path && replay_path) return usage_error("--record and --replay exclude each other");
+  if (replay_path && seed)
+    return usage_error("--seed does not go with --replay: a recording has its own");
+  if (speed && !replay_path) return usage_error("--speed goes with --replay");
+
+  using namespace con::record;
+  Recording recording;
+  if (replay_path) {
+    std::string bytes, error;
+    if (!read_file(replay_path, bytes, error) || !recording.load(std::move(bytes), error)) {
+      std::fprintf(stderr, "gamebox: %s: %s\n", replay_path, error.c_str());
+      return 2;
+    }
+    seed = recording.header().seed;
+  }
+  FileWriter file;
+  if (record_path) {
+    std::string error;
+    if (!file.open(record_path, error)) {
+      std::fprintf(stderr, "gamebox: %s: %s\n", record_path, error.c_str());
+      return 2;
+    }
   }
 
   std::unique_ptr<con::Backend> backend = con::make_platform_backend();
+  con::Backend* top = backend.get();
+  std::unique_ptr<Recorder> recorder;
+  std::unique_ptr<Replayer> replayer;
+  if (record_path) {
+    recorder = std::make_unique<Recorder>(
+        *backend, [&file](std::string_view b) { return file.write(b); }, seed);
+    top = recorder.get();
+  }
+  if (replay_path) {
+    Replayer::Options o;
+    o.paced = backend->describe().interactive;
+    o.speed = speed.value_or(1);
+    replayer = std::make_unique<Replayer>(recording, *backend, o);
+    top = replayer.get();
+  }
   con::set_seed_override(seed);
-  con::attach(*backend);
+  con::attach(*top);
   int code = 0;
   try {
     code = launcher::run();
   } catch (const con::Exit& e) {
     code = e.code;
   }
+  if (recorder) recorder->ending(code);
+  if (replayer) replayer->ending(code);
   con::detach();
+
+  if (recorder) {
+    std::string error;
+    const bool closed = file.close(error);
+    if (recorder->too_long()) {
+      std::fprintf(stderr,
+                   "gamebox: %s: the recording stopped at %zu MiB, the most a replay "
+                   "reads; it replays up to there\n",
+                   record_path, con::record::kMaxBytes >> 20);
+      if (code == 0) code = 1;
+    } else if (!closed || recorder->failed()) {
+      std::fprintf(stderr, "gamebox: %s: the recording could not be written in full (%s)\n",
+                   record_path, error.c_str());
+      if (code == 0) code = 1;
+    }
+  }
+  if (replayer) {
+    switch (replayer->outcome()) {
+      case Replayer::Outcome::Finished:
+        return 0;
+      case Replayer::Outcome::CutShort:
+        std::fprintf(stderr, "gamebox: %s: %s\n", replay_path, replayer->message().c_str());
+        return 0;
+      case Replayer::Outcome::Diverged:
+        std::fprintf(stderr, "gamebox: %s: the replay diverged at %s\n", replay_path,
+                     replayer->message().c_str());
+        return Replayer::kDiverged;
+      default:
+        return code;
+    }
+  }
   return code;
 }

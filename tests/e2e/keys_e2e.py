@@ -12,7 +12,15 @@ Two runs of the program:
   Ctrl-C then ends the program with code 130.
 - the parkour game: ↑ alone, then ↑ and ↑ again 0.25 s later, which must lift the head at
   least two rows higher; then → held 1.2 s, ↑ tapped, → held 2 s more: the head, pushed right
-  of column 14 by then, stays there the whole time after the tap; Ctrl-C ends it with code 130.
+  of column 14 by then, stays there the whole time after the tap; space pauses it and Ctrl-C
+  ends it with code 130.
+
+Both runs are recorded (--record). Each recording then replays to the very screen the terminal
+showed before the Ctrl-C (a screen that had stood still, so nothing was drawn after it was
+read): headless (build/replay_screen, which prints the screen a replay ends on), in stream mode
+(no divergence, the final screen's check included), and watched in the same terminal at
+--speed 4. GAMEBOX_E2E_KEEP=DIR keeps the recordings and those screens there (the test data
+in tests/console/record/data/ were made so).
 
 Exits 0 when every check holds, 1 on the first that does not, 77 (skipped) when there is no
 display, terminal or xdotool to be had. GAMEBOX_E2E_SHOTS=DIR keeps screenshots of the main
@@ -22,6 +30,7 @@ moments there.
 import os
 import re
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -75,6 +84,60 @@ def wait_standing(term, seconds=4):
     raise Failed("the player did not stand on the upper level again")
 
 
+def settle(term, still=2.5, seconds=20):
+    """The screen once it has stood still for `still` seconds (longer than any of the games'
+    sleeps: the program is waiting for a key)."""
+    end = time.time() + seconds
+    last, since = None, time.time()
+    while time.time() < end:
+        s = term.screen()
+        rows = s.rows if s else None
+        if rows != last:
+            last, since = rows, time.time()
+        elif rows is not None and time.time() - since >= still:
+            return s
+        time.sleep(0.1)
+    raise Failed("the screen never stood still", term.screen())
+
+
+def columns(cells):
+    """A terminal row as columns: a glyph that takes two columns in the game's layout is the
+    glyph and an empty column, whether the terminal drew it wide or narrow with a blank after."""
+    out = []
+    k = 0
+    while k < len(cells):
+        c = cells[k]
+        if c and ord(c[0]) >= 0x80:
+            out += [c, ""]
+            k += 1
+            if k < len(cells) and cells[k] in ("", " "):
+                k += 1
+            continue
+        out.append(c if c else " ")
+        k += 1
+    while out and out[-1] in ("", " "):
+        out.pop()
+    return out
+
+
+def model_columns(row):
+    out = []
+    for ch in row:
+        out += [ch, ""] if ord(ch) >= 0x80 else [ch]
+    while out and out[-1] in ("", " "):
+        out.pop()
+    return out
+
+
+def compare(model_rows, screen, what):
+    """The game's screen (rows as replay_screen prints them) against what a terminal shows."""
+    for r, row in enumerate(model_rows):
+        want = model_columns(row)
+        got = columns(screen.rows[r]) if r < len(screen.rows) else []
+        check(got == want, "%s: row %d differs:\n  game     %r\n  terminal %r"
+              % (what, r, "".join(want), "".join(got)), screen)
+
+
 def exit_code(work, seconds=3):
     path = os.path.join(work, "rc")
     end = time.time() + seconds
@@ -89,16 +152,18 @@ def exit_code(work, seconds=3):
 
 
 class Run:
-    def __init__(self, display, kind, work, program):
+    def __init__(self, display, kind, work, program, probe_after=True):
         self.display = display
         self.kind = kind
         self.work = work
+        self.final = None  # the screen before the Ctrl-C
         self.shots = os.environ.get("GAMEBOX_E2E_SHOTS")
         # The shell outlives a Ctrl-C that the terminal turns into SIGINT, to tell the code;
         # then the logger asks the terminal what keyboard flags the program left in force.
         keylog = os.path.join(os.path.dirname(program.split()[0]), "keylog")
-        after = "%s -q -t 0.5 after" % keylog if os.path.exists(keylog) else "true"
-        cmd = "trap : INT; %s; echo $? > rc; %s; sleep 2" % (program, after)
+        after = "%s -q -t 0.5 after" % keylog if os.path.exists(keylog) and probe_after else "true"
+        cmd = "trap : INT; %s; echo $? > rc; %s; sleep %d" % (program, after,
+                                                                2 if probe_after else 5)
         self.term = rt.TERMINALS[kind](display, work, cmd)
         self.keys = rt.Keys(display)
 
@@ -184,6 +249,7 @@ def menus(run):
     run.shot("killer-tally-pause")
     keys.type(" ")
     check(term.wait_for("第2晚", 5), "a key did not end the pause", term.screen())
+    run.final = settle(term)
     run.ctrl_c()
 
 
@@ -225,7 +291,47 @@ def parkour(run):
           % (run.kind, min(cols), max(cols), len(cols)))
     check(min(cols) > 14, "the head came back to column %d while → was held: %s"
           % (min(cols), [(round(t, 2), h) for t, h in after]), term.screen())
+    wait_standing(term)
+    keys.type(" ")
+    check(term.wait_for("请按任意键继续", 3), "space did not pause", term.screen())
+    run.final = settle(term)
     run.ctrl_c()
+
+
+def replays(display, kind, work, program, name, rec, final):
+    """The recording of a run replayed headless, in stream mode and in the terminal: each must
+    end on the screen the terminal showed before the run's Ctrl-C."""
+    check(final is not None, "%s: no screen kept before the Ctrl-C" % name)
+    tool = os.path.join(os.path.dirname(program), "replay_screen")
+    check(os.path.exists(tool), "no %s next to the program" % tool)
+    p = subprocess.run([tool, rec], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    check(p.returncode == 0, "%s: replay_screen exit code %d: %s" % (name, p.returncode, p.stderr))
+    rows = p.stdout.split("\n")[:-1]
+    check(len(rows) >= 30, "%s: replay_screen printed %d rows" % (name, len(rows)))
+    compare(rows, final, "%s headless" % name)
+
+    p = subprocess.run([program, "--replay", rec], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                       env=dict(os.environ, TERM="dumb"))
+    check(p.returncode == 0, "%s: stream replay exit code %d: %s" % (name, p.returncode, p.stderr))
+
+    run = Run(display, kind, work, "%s --replay %s --speed 4" % (program, rec), False)
+    try:
+        rc = exit_code(work, 60)
+        check(rc == 0, "%s: replay in %s: exit code %s" % (name, kind, rc), run.term.screen())
+        compare(rows, run.term.screen(), "%s watched in %s" % (name, kind))
+    finally:
+        run.close()
+        for left in ("rc", "after"):
+            if os.path.exists(os.path.join(work, left)):
+                os.unlink(os.path.join(work, left))
+
+    keep = os.environ.get("GAMEBOX_E2E_KEEP")
+    if keep:
+        os.makedirs(keep, exist_ok=True)
+        shutil.copy(rec, os.path.join(keep, "%s-%s.rec" % (kind, name)))
+        with open(os.path.join(keep, "%s-%s.screen" % (kind, name)), "w") as f:
+            f.write("\n".join(rows) + "\n")
 
 
 def main():
@@ -238,7 +344,8 @@ def main():
     try:
         display = rt.Display()
         for name, scenario, seed in (("menus", menus, 1), ("parkour", parkour, 4)):
-            run = Run(display, kind, work, "%s --seed %d" % (program, seed))
+            rec = os.path.join(work, name + ".rec")
+            run = Run(display, kind, work, "%s --seed %d --record %s" % (program, seed, rec))
             try:
                 scenario(run)
             finally:
@@ -247,6 +354,8 @@ def main():
                     if os.path.exists(os.path.join(work, left)):
                         os.unlink(os.path.join(work, left))
             print("%s: %s ok" % (kind, name))
+            replays(display, kind, work, program, name, rec, run.final)
+            print("%s: %s replayed to the same screen" % (kind, name))
     except rt.Skip as e:
         print("SKIP: %s" % e)
         return rt.SKIP

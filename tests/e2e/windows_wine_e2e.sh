@@ -100,6 +100,12 @@ if [ -x "$bin" ]; then
       fail "stream mode, input '$input': output differs from the Linux build's
 $(diff "$work/linux.txt" "$work/win.txt" | head -20)"
   done
+  # A run recorded by the Windows build replays in the Linux build to the same text.
+  printf '3\n110\nabc\n2\nx2\nx3' | GAMEBOX_CLOCK=virtual wine "$exe" --seed 1 \
+    --record "$work/win.rec" >"$work/win.txt" || fail "stream mode with --record: exit code $?"
+  "$bin" --replay "$work/win.rec" </dev/null >"$work/linux.txt" ||
+    fail "the Windows build's recording does not replay here: exit code $?"
+  cmp -s "$work/linux.txt" "$work/win.txt" || fail "the Windows build's recording replays otherwise"
 fi
 
 # --- A whole round: launcher, snake cover, a short game, back, out. ---

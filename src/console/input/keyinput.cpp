@@ -1,6 +1,25 @@
 #include "console/input/keyinput.hpp"
 
 namespace con {
+namespace {
+
+// A key's codes into the queue. Only the keyboard protocol tells a press from a repeat, and
+// only it reports releases (which queue nothing; a listener still hears of an arrow's).
+void queue_key(const KeyEvent& e, bool exact, KeyQueue& q) {
+  KeyAction a = KeyAction::Unknown;
+  if (exact) {
+    a = e.type == KeyEvent::Release  ? KeyAction::Release
+        : e.type == KeyEvent::Repeat ? KeyAction::Repeat
+                                     : KeyAction::Press;
+  }
+  if (e.ncodes) {
+    q.push_event(e.codes, e.ncodes, a, e.vk);
+  } else if (a == KeyAction::Release && e.vk) {
+    q.released(e.vk);
+  }
+}
+
+}  // namespace
 
 void KeyInput::take(int64_t t) {
   for (const KeyEvent& e : scratch_) events_.push_back({e, t});
@@ -44,7 +63,7 @@ int KeyInput::dispatch(KeyQueue& q) {
     const KeyEvent& e = ev.e;
     switch (e.kind) {
       case KeyEvent::Key:
-        if (e.ncodes) q.push_event(e.codes, e.ncodes);
+        queue_key(e, held_.exact(), q);
         if (e.type == KeyEvent::Press) held_.press(e.vk, ev.t);
         if (e.type == KeyEvent::Repeat) held_.repeat(e.vk, ev.t);
         if (e.type == KeyEvent::Release) held_.release(e.vk, ev.t);
