@@ -414,15 +414,7 @@ int main() {
   con::set_seed_override(rec.header().seed);
   const auto w0 = std::chrono::steady_clock::now();
   const double c0 = cpu_us();
-  con::attach(rp);
-  int code = 0;
-  try {
-    code = launcher::run();
-  } catch (const con::Exit& e) {
-    code = e.code;
-  }
-  rp.ending(code);
-  con::detach();
+  con::run_attached(rp, launcher::run, [&rp](int c) { rp.ending(c); });
   const double replay_cpu_s = (cpu_us() - c0) / 1e6;
   const double replay_s =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();

@@ -38,15 +38,7 @@ int main(int argc, char** argv) {
   snake::reset();
   killer::reset();
   parkour::reset();
-  con::attach(rp);
-  int code = 0;
-  try {
-    code = launcher::run();
-  } catch (const con::Exit& e) {
-    code = e.code;
-  }
-  rp.ending(code);
-  con::detach();
+  con::run_attached(rp, launcher::run, [&rp](int c) { rp.ending(c); });
   if (rp.outcome() == Replayer::Outcome::Diverged) {
     std::fprintf(stderr, "replay_screen: %s: the replay diverged at %s\n", argv[1],
                  rp.message().c_str());

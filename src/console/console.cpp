@@ -280,6 +280,20 @@ KeyQueue& keys() {
 void set_seed_override(std::optional<unsigned> seed) {
   st().seed_override = seed;
 }
+
+int run_attached(Backend& top, const std::function<int()>& program,
+                 const std::function<void(int)>& ending) {
+  attach(top);
+  int code = 0;
+  try {
+    code = program();
+  } catch (const Exit& e) {
+    code = e.code;
+  }
+  if (ending) ending(code);
+  detach();
+  return code;
+}
 void present_now() {
   if (st().backend) st().backend->present(st().screen);
 }

@@ -118,16 +118,7 @@ bool Headless::key_down(int vk) {
 }
 
 int run_headless(Headless& h, const std::function<int()>& program) {
-  attach(h);
-  int code = 0;
-  try {
-    code = program();
-  } catch (const Exit& e) {
-    code = e.code;
-  }
-  // The screen model stays for inspection after the backend is let go.
-  detach();
-  return code;
+  return run_attached(h, program);
 }
 
 }  // namespace con

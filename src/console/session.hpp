@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "console/backend.hpp"
@@ -26,6 +27,12 @@ KeyQueue& keys();
 
 // --seed N: every srand uses N instead of what the program passes.
 void set_seed_override(std::optional<unsigned> seed);
+
+// Runs `program` with the console attached to `top` for the call, catching Exit. `ending` hears the
+// exit code while `top` is still attached (a recorder writes its end line then). Returns the exit
+// code; the screen model stays for inspection.
+int run_attached(Backend& top, const std::function<int()>& program,
+                 const std::function<void(int)>& ending = {});
 
 // Echo and line editing of number reads write into the model only (never to a byte stream).
 // Exposed for the backends that decode typed text.

@@ -150,16 +150,10 @@ int main(int argc, char** argv) {
     top = replayer.get();
   }
   con::set_seed_override(seed);
-  con::attach(*top);
-  int code = 0;
-  try {
-    code = launcher::run();
-  } catch (const con::Exit& e) {
-    code = e.code;
-  }
-  if (recorder) recorder->ending(code);
-  if (replayer) replayer->ending(code);
-  con::detach();
+  int code = con::run_attached(*top, launcher::run, [&](int c) {
+    if (recorder) recorder->ending(c);
+    if (replayer) replayer->ending(c);
+  });
 
   if (recorder) {
     std::string error;

@@ -91,15 +91,8 @@ inline Recorded record_on(con::Backend& inner, std::string& file,
       },
       seed);
   con::set_seed_override(seed);
-  con::attach(rec);
   Recorded r;
-  try {
-    r.code = program();
-  } catch (const con::Exit& e) {
-    r.code = e.code;
-  }
-  rec.ending(r.code);
-  con::detach();
+  r.code = con::run_attached(rec, program, [&rec](int c) { rec.ending(c); });
   con::set_seed_override(std::nullopt);
   r.final_screen = dump(con::screen());
   return r;
@@ -132,14 +125,7 @@ inline Replayed replay(const std::string& file, const std::function<int()>& prog
   Capture& v = view ? *view : own;
   con::record::Replayer rp(rec, v, std::move(options));
   con::set_seed_override(rec.header().seed);
-  con::attach(rp);
-  try {
-    r.code = program();
-  } catch (const con::Exit& e) {
-    r.code = e.code;
-  }
-  rp.ending(r.code);
-  con::detach();
+  r.code = con::run_attached(rp, program, [&rp](int c) { rp.ending(c); });
   con::set_seed_override(std::nullopt);
   r.outcome = rp.outcome();
   r.message = rp.message();
