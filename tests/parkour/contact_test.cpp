@@ -79,6 +79,36 @@ TEST(ParkourContact, WindAndThunderSweepInsteadOfHurting) {
     EXPECT_EQ(B[2].alive, 1);
     EXPECT_EQ(Exp, 2);
     EXPECT_FLOAT_EQ(Blo, 100);
+    // Experience for every swept record up to type 97, by a touch or by a beam's reach; 98 and
+    // above give none.
+    for (int mode : {1, 4}) {
+      for (int type : {97, 98}) {
+        const float col = mode == 4 ? 12 : 6.25f;  // a beam reaches 8 columns left of its head
+        Exp = 0;
+        empty_table();
+        add(type, 18, col);
+        Pan(mode, 18, col, 0);
+        EXPECT_EQ(B[0].alive, 0) << mode << " " << type;
+        EXPECT_EQ(Exp, type == 97 ? 2 : 0) << mode << " " << type;
+      }
+    }
+  });
+}
+
+// Modes 2, 6 and 8 to 12 touch within 1.5 of a body point: mode 2 costs 20 and the record stays,
+// mode 8 costs 10, the others 15, and those records leave.
+TEST(ParkourContact, LossAndRemovalByTouchMode) {
+  with_console([] {
+    for (int mode : {2, 6, 7, 8, 9, 12, 13}) {
+      stand();
+      Killb = 0;
+      empty_table();
+      add(1, 18, 7.5f);  // 1.25 from (18, 6.25)
+      Pan(mode, 18, 7.5f, 0);
+      const float loss = mode == 2 ? 20 : mode == 8 ? 10 : (mode == 7 || mode == 13) ? 0 : 15;
+      EXPECT_FLOAT_EQ(Blo, 100 - loss) << mode;
+      EXPECT_EQ(B[0].alive, (mode == 2 || loss == 0) ? 1 : 0) << mode;
+    }
   });
 }
 
@@ -123,11 +153,12 @@ TEST(ParkourContact, BodyPointsByState) {
     bool hurts;
   };
   const Case cases[] = {
-      {0, 18, 17, 9, true}, {0, 18, 19, 9, true},  {0, 18, 16, 9, false},  // upper level
-      {0, 12, 11, 9, true}, {0, 12, 13, 9, false},                         // in the air
-      {1, 22, 21, 9, true}, {1, 22, 23, 9, true},  {1, 22, 20, 9, false},  // lower level
-      {1, 21, 20, 9, true}, {1, 21, 22, 9, false},                         // dropping
-      {2, 25, 26, 9, true}, {2, 25, 24, 9, false}, {2, 25, 25, 10, true},  // diving
+      {0, 18, 17, 9, true},  {0, 18, 19, 9, true},  {0, 18, 16, 9, false},  // upper level
+      {0, 12, 11, 9, true},  {0, 12, 13, 9, false},                         // in the air
+      {1, 22, 22, 10, true},  // the lower level's head point: only its own reaches it
+      {1, 22, 21, 9, true},  {1, 22, 23, 9, true},  {1, 22, 20, 9, false},  // lower level
+      {1, 21, 20, 9, true},  {1, 21, 22, 9, false},                         // dropping
+      {2, 25, 26, 9, true},  {2, 25, 24, 9, false}, {2, 25, 25, 10, true},  // diving
   };
   with_console([&] {
     for (const Case& c : cases) {
