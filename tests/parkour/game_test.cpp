@@ -149,6 +149,49 @@ TEST(ParkourLoop, DoubleJumpNeedsASecondPress) {
   EXPECT_EQ(T, 8);
 }
 
+// The talents with a third jump: 三段跳 (Ren 4) takes off again with Vx 1.8, 空之舞 (Ren 3) with
+// Vx 1 and 30 ticks of hover (its Vx falls by 0.25 a tick, not by gravity); a fourth press does
+// nothing. The down arrow ends the jumps for the lower level; from there the up arrow climbs back
+// at once.
+TEST(ParkourLoop, ThirdJumpByTalentAndTheDownArrowEndsTheJumps) {
+  for (int ren : {3, 4}) {
+    Game g;
+    for (int tick : {5, 8, 11, 14}) g.h.hold(con::VK_UP, 55 * (tick - 1), 55 * tick, false);
+    g.h.hold(con::VK_DOWN, 55 * 16, 55 * 17, false);  // tick 17
+    g.h.hold(con::VK_UP, 55 * 19, 55 * 20, false);    // tick 20
+    g.frame = [&](con::Headless&) {
+      calm();
+      if (T == 1) Ren = ren;
+      if (T == 11) {
+        EXPECT_EQ(Up, 3) << ren;
+        EXPECT_NEAR(Vx, ren == 4 ? 1.45f : 0.75f, 1e-5) << ren;
+        if (ren == 3) {
+          EXPECT_EQ(Upt, 29);
+        }
+      }
+      if (T == 14) {
+        EXPECT_EQ(Up, 3) << ren;
+      }
+      if (T == 17) {
+        EXPECT_EQ(Up, 0) << ren;
+        EXPECT_EQ(Down, 1) << ren;
+        EXPECT_EQ(Upt, 0) << ren;
+      }
+      if (T == 19) {  // falling by 7 rows a tick from high up, it lands two ticks later
+        EXPECT_FLOAT_EQ(X, 22) << ren;
+      }
+      if (T == 20) {
+        EXPECT_EQ(Up, 0) << ren;
+        EXPECT_EQ(Down, 0) << ren;
+        EXPECT_FLOAT_EQ(X, 18) << ren;
+        throw con::Exit{0};
+      }
+    };
+    g.run();
+    EXPECT_EQ(T, 20) << ren;
+  }
+}
+
 TEST(ParkourLoop, WindBlocksSideKeysAndJumpsButNotClimbOrDrop) {
   Game g;
   float y_before = 0;
