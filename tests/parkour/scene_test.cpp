@@ -188,6 +188,51 @@ TEST(ParkourScene, OverlaysAndTheirErasing) {
     EXPECT_EQ(text(10, 19, 8), "        ");
     EXPECT_EQ(glyph(22, 18), U' ');
     EXPECT_EQ(con::screen().row_text(20), std::string(60, '='));
+    // The wind's streaks change every second tick, in four patterns.
+    const char* const streaks[4][3] = {
+        {"----  --", "-  --- -", "--- - --"},
+        {"------  ", " --  ---", "----- - "},
+        {"  ------", "-- --  -", "- ----- "},
+        {"--  ----", " --- -- ", "- - ----"},
+    };
+    Fire = 0, Magne = 0;
+    for (int t = 0; t < 8; ++t) {
+      T = t;
+      Map(0, 0);
+      for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(text(10, 19 - k, 8), streaks[t / 2][k]) << t << " " << k;
+      Map(-1, 0);
+    }
+  });
+}
+
+// Whatever a boss's figure covered is blank again after its erase, or "=" on the ground line,
+// in every pose and at every height near the ground.
+TEST(ParkourScene, EveryBossFigureErasesWhole) {
+  with_console([] {
+    for (int boss : {1, 2, 3}) {
+      for (int what : {0, 5}) {
+        for (float row : {10.f, 18.f, 19.f, 20.f, 21.f, 22.f}) {
+          con::system("cls");
+          con::Setpos(20, 0);
+          con::print(std::string(60, '='));
+          stand();
+          X = -1;  // the player is drawn elsewhere; only the boss here
+          Boss = boss;
+          Bwhat1 = what, Bwhat2 = what, Bwhat3 = what;
+          Bx1 = Bx2 = Bx3 = row;
+          By1 = By2 = By3 = 20;
+          Map(0, 0);
+          Map(-1, 0);
+          for (int y = 0; y < 37; ++y) {
+            const std::string want = y == 20 ? std::string(60, '=') : std::string(60, ' ');
+            EXPECT_EQ(con::screen().row_text(y).substr(0, 60), want)
+                << "boss " << boss << " pose " << what << " at row " << row << ": row " << y;
+          }
+        }
+      }
+    }
+    Boss = 0;
   });
 }
 
