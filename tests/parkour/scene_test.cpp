@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <utility>
+
 #include "parkour/harness.hpp"
 
 using namespace parkour;
@@ -203,6 +207,42 @@ TEST(ParkourScene, OverlaysAndTheirErasing) {
         EXPECT_EQ(text(10, 19 - k, 8), streaks[t / 2][k]) << t << " " << k;
       Map(-1, 0);
     }
+  });
+}
+
+// The water power's drops around the player, by T % 20: four drops below 5, four others from 10
+// to 14, and otherwise three with a pair above the head; all in colour 1 (aqua), all erased.
+TEST(ParkourScene, WaterDropsByTick) {
+  using Cells = std::set<std::pair<int, int>>;  // (row, column) of each drop
+  // The player at (18, 10): a half column is the next console column to the right.
+  const Cells low = {{20, 14}, {19, 13}, {17, 15}, {16, 14}};
+  const Cells mid = {{20, 13}, {19, 14}, {17, 13}, {16, 14}};
+  const Cells other = {{20, 14}, {18, 12}, {18, 14}, {16, 14}};
+  with_console([&] {
+    for (int t : {0, 4, 5, 9, 10, 14, 15, 19}) {
+      con::system("cls");
+      con::Setpos(20, 0);
+      con::print(std::string(60, '='));
+      stand(10);
+      Water = 5, T = t;
+      Map(0, 0);
+      Cells drops;
+      for (int y = 0; y < 37; ++y) {
+        for (int x = 0; x < 60; ++x) {
+          if (glyph(x, y) != U'■') continue;
+          drops.insert({y, x});
+          EXPECT_EQ(attr(x, y), 0x0B) << t << ": (" << y << ", " << x << ")";  // colour 1
+        }
+      }
+      const int w = t % 20;
+      EXPECT_EQ(drops, w < 5 ? low : (w >= 10 && w <= 14) ? mid : other) << t;
+      Map(-1, 0);
+      for (int y = 0; y < 37; ++y) {
+        EXPECT_EQ(con::screen().row_text(y).find("■"), std::string::npos) << t << ": row " << y;
+      }
+      EXPECT_EQ(con::screen().row_text(20), std::string(60, '=')) << t;
+    }
+    Water = 0;
   });
 }
 
