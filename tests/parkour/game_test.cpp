@@ -426,8 +426,12 @@ TEST(ParkourLoop, WholeGameUsesEveryFamilyAndBossOnceAndEndsInAWin) {
   int64_t prev_now = 0;
   int blomax6 = 0, blomax7 = 0;
   bool hold_out = false, timer = false;
-  g.sleep = [&](con::Headless&) {
+  // When "YOU WIN !" was drawn: the end of the sleep before the first one that shows it.
+  int64_t win_shown = -1, last_sleep = 0;
+  g.sleep = [&](con::Headless& hh) {
     if (text(22, 15, 10) == "坚持30秒 !") hold_out = true;
+    if (win_shown < 0 && text(22, 15, 9) == "YOU WIN !") win_shown = last_sleep;
+    last_sleep = hh.now();
   };
   g.frame = [&](con::Headless& hh) {
     Blo = static_cast<float>(Blomax);  // nothing ends a wave but its goal
@@ -475,6 +479,7 @@ TEST(ParkourLoop, WholeGameUsesEveryFamilyAndBossOnceAndEndsInAWin) {
   EXPECT_EQ(text(22, 15, 9), "YOU WIN !");
   EXPECT_EQ(attr(22, 15), 0x0E);
   EXPECT_EQ(con::screen().fill_attr(), 0x6E);
+  EXPECT_EQ(g.h.now() - win_shown, 2000);  // it stays two seconds, then the game returns
 }
 
 TEST(ParkourLoop, AScriptedPlayerPlaysEachFamilyToTheEndOfItsWave) {
