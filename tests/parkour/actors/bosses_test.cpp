@@ -287,6 +287,12 @@ TEST(ParkourBosses, Boss1AttacksMakeTheirShots) {
     EXPECT_EQ(Bwhat1, 0);
     EXPECT_EQ(count_type(6), 3);
     for (int i = 0; i <= br; ++i) EXPECT_EQ(B[i].vcol, 0.8f);
+    // They are live records like any monster's: the talent's ball may take one as its target.
+    X = 18, Y = 6.25f, Up = 0, Down = 0;
+    Dis = Dis1 = kNone;
+    Move();
+    EXPECT_NE(Dis == kNone ? Dis1 : Dis, kNone);
+    EXPECT_EQ(B[Dis == kNone ? Disb1 : Disb].type, 6);
     clear_table();
     Bwhat1 = 6;
     const float col = By1;
