@@ -39,6 +39,7 @@
 #include "console/record/recording.hpp"
 #include "console/record/replayer.hpp"
 #include "console/session.hpp"
+#include "diff_presenter.hpp"
 #include "killer/killer.hpp"
 #include "killer/play.hpp"
 #include "launcher/launcher.hpp"
@@ -49,56 +50,8 @@ namespace {
 
 using namespace con::record;
 
-double cpu_us() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
-}
-
-// Presents like a terminal: only changed cells, as escape sequences, to /dev/null. It keeps the
-// text too, for the killer game's questions.
-class DiffPresenter : public con::Headless {
- public:
-  DiffPresenter() : fd_(open("/dev/null", O_WRONLY)) {}
-  ~DiffPresenter() override {
-    if (fd_ >= 0) close(fd_);
-  }
-  std::string out;
-  void text(std::string_view t) override { out.append(t); }
-  void present(const con::Screen& s) override {
-    const size_t n = static_cast<size_t>(s.width() * s.height());
-    if (front_.size() != n) front_.assign(n, con::Cell{U'\0', 0, con::Half::Single});
-    buf_.clear();
-    int attr = -1, cx = -1, cy = -1;
-    for (int y = 0; y < s.height(); ++y)
-      for (int x = 0; x < s.width(); ++x) {
-        const con::Cell& c = s.at(x, y);
-        con::Cell& f = front_[static_cast<size_t>(y * s.width() + x)];
-        if (c == f) continue;
-        f = c;
-        if (c.half == con::Half::Trail) continue;
-        char b[48];
-        if (x != cx || y != cy) {
-          std::snprintf(b, sizeof b, "\x1b[%d;%dH", y + 1, x + 1);
-          buf_ += b;
-        }
-        if (c.attr != attr) {
-          std::snprintf(b, sizeof b, "\x1b[0;%d;%dm", 30 + (c.attr & 7), 40 + (c.attr >> 4 & 7));
-          buf_ += b;
-          attr = c.attr;
-        }
-        con::append_utf8(buf_, c.ch);
-        cx = x + con::glyph_width(c.ch);
-        cy = y;
-      }
-    if (fd_ >= 0 && !buf_.empty()) (void)!write(fd_, buf_.data(), buf_.size());
-  }
-
- private:
-  int fd_;
-  std::vector<con::Cell> front_;
-  std::string buf_;
-};
+using bench::cpu_us;
+using bench::DiffPresenter;
 
 void script_wave(con::Headless& h, unsigned seed) {
   std::mt19937 rng(seed);
