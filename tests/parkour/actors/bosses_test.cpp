@@ -252,6 +252,31 @@ TEST(ParkourBosses, LaserTrailIsErasedInPaintingOrder) {
   });
 }
 
+// The laser's warning: "▼" and "▲" three rows above and below the player while the laser would be
+// vertical, a blank three columns left and right of the player while it would be horizontal
+// (it blots out what stood there), in colour 5 when the count % 6 > 2, else 3.
+TEST(ParkourBosses, LaserWarningMarksByOrientation) {
+  in_world([] {
+    con::Setpos(18, 0);
+    con::print(std::string(60, 'x'));
+    Boss = 2;
+    X = 18, Y = 6;
+    Bx2 = 10, By2 = 24;
+    Bwhat2 = 3, Bgo2[2] = 0, Bgo2[3] = 0;
+    for (int c = 1; c <= 3; ++c) Boss2();
+    EXPECT_EQ(con::screen().text_at(12, 15, 2), "▼");
+    EXPECT_EQ(con::screen().text_at(12, 21, 2), "▲");
+    EXPECT_EQ(con::screen().at(12, 15).attr, 0x0E);  // count 3: colour 5
+    Boss2();                                         // count 4: horizontal
+    EXPECT_EQ(con::screen().text_at(12, 15, 2), "  ");
+    EXPECT_EQ(con::screen().text_at(12, 21, 2), "  ");
+    EXPECT_EQ(con::screen().text_at(0, 18, 20), "xxxxxx xxxxxxxxxxx x");
+    EXPECT_EQ(con::screen().at(6, 18).attr, 0x0E);
+    EXPECT_EQ(con::screen().at(18, 18).attr, 0x0E);
+    Boss = 0;
+  });
+}
+
 TEST(ParkourBosses, AFullTrailDropsCells) {
   in_world([] {
     Bbl = kTrail, Bbr = 0;
