@@ -413,6 +413,13 @@ TEST(ParkourBosses, TauntBannerSpellsItsLine) {
       Bwhat3 = 11, Bgo3[2] = line;
       for (int c = 1; c <= 16; ++c) {
         Boss3();
+        // The banner starts at count 8: four columns of a glyph and two blocks each.
+        if (c == 7) {
+          EXPECT_EQ(br, -1);
+        }
+        if (c == 8) {
+          EXPECT_EQ(br, 11);
+        }
         Move();
       }
       std::string cycle;

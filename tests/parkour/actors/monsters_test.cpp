@@ -113,6 +113,7 @@ TEST(ParkourSpawners, CpGuaiOnlyKnowsItsRequests) {
     EXPECT_EQ(B[0].type, 6);
     EXPECT_EQ(B[0].vrow, -0.4f);
     EXPECT_EQ(B[0].vcol, 0.7f);
+    for (int k = 0; k <= br; ++k) EXPECT_EQ(B[k].alive, 1) << k;  // live, and a target
     EXPECT_EQ(B[1].type, 10);
     EXPECT_EQ(B[2].type, 12);
     EXPECT_EQ(B[2].row, 1);
@@ -190,9 +191,19 @@ TEST(ParkourSpawners, FamilyScriptsAtSomeTicks) {
       EXPECT_GE(B[k].vcol, 0.5f);
       EXPECT_LE(B[k].vcol, 1.1125f);
     }
-    EXPECT_EQ(at(4, 596), 1);
-    EXPECT_EQ(B[0].row, 30);
-    EXPECT_EQ(B[0].vrow, 1.5f);
+    // The four dives from the top and the bottom, every fifth tick, from column 8.
+    struct Dive {
+      int t;
+      float row, vrow, vcol;
+    };
+    for (Dive d : {Dive{546, 5, -2, 0.2f}, Dive{596, 30, 1.5f, 0.2f}, Dive{646, 5, -1.5f, 0.3f},
+                   Dive{696, 30, 2, 0.3f}}) {
+      EXPECT_EQ(at(4, d.t), 1) << d.t;
+      EXPECT_EQ(B[0].row, d.row) << d.t;
+      EXPECT_EQ(B[0].col, 8) << d.t;
+      EXPECT_EQ(B[0].vrow, d.vrow) << d.t;
+      EXPECT_EQ(B[0].vcol, d.vcol) << d.t;
+    }
     EXPECT_EQ(at(4, 761), 3);
     for (int k = 0; k < 3; ++k) {
       EXPECT_GE(B[k].row, 12 + 5 * k);
