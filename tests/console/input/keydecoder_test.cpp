@@ -43,8 +43,9 @@ TEST(KeyDecoder, LegacyKeysBecomeGetchCodes) {
   // with Ctrl it is the console's Ctrl+arrow code.
   EXPECT_EQ(codes(feed(d, "\x1b[H\x1b[4~\x1b[5~\x1b[3~\x1bOP\x1b[15~\x1b[24~\x1b[1;2A\x1b[1;5D")),
             (V{224, 71, 224, 79, 224, 73, 224, 83, 0, 59, 0, 63, 224, 134, 224, 72, 224, 115}));
-  // Unknown sequences are swallowed whole.
+  // Unknown sequences are swallowed whole, whatever their final byte (0x40 to 0x7E).
   EXPECT_EQ(codes(feed(d, "\x1b[200~x\x1b[?25h")), (V{'x'}));
+  EXPECT_EQ(codes(feed(d, "\x1b[@y\x1b[2~z\x1b[1;5@")), (V{'y', 224, 82, 'z'}));
 }
 
 TEST(KeyDecoder, SequencesSplitAcrossReadsWaitForTheirRest) {
@@ -204,6 +205,11 @@ TEST(KeyDecoder, TextIsOneKeyPerCharacterInItsCharset) {
                        "2")),
             (V{'?', '1', '?', '2'}));
   EXPECT_TRUE(feed(d, "\xd6").empty());
+  EXPECT_EQ(codes(feed(d, "\xd0")), (V{'?'}));
+  // Cut after its lead byte, behind another key: the rest waits for the trail.
+  EXPECT_EQ(codes(feed(d, "3\x81")), (V{'3'}));
+  EXPECT_EQ(codes(feed(d, "\x41")), (V{'?'}));
+  EXPECT_TRUE(feed(d, "\xd6").empty());
   EXPECT_EQ(codes(feed(d,
                        "\xd0"
                        "x")),
@@ -228,6 +234,10 @@ TEST(KeyDecoder, NulIsCtrlAtNeverALonePrefix) {
                                       "5\r",
                                       3))),
             (V{0, 3, '5', 13}));
+  // Nor does it mark any key as held.
+  auto ev = feed(d, std::string("\0", 1));
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].vk, 0);
 }
 
 // Keys as a terminal sends them, the codes _getch gives for the same keys on the console, and
