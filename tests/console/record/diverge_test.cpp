@@ -1,6 +1,9 @@
 // Replays that must not match: an edited recording, another program, a run cut short, and the
 // recorder's promise that what the program acted on is already in the file.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <array>
 #include <cstdio>
@@ -334,6 +337,17 @@ TEST(Diverge, ARecordingOverwritesOnlyAnEmptyFileOrAnEarlierRecording) {
   now << again.rdbuf();
   EXPECT_EQ(now.str(), "gamebox recording 1\n");
   std::remove(path.c_str());
+#ifndef _WIN32
+  // A new recording is the player's to share: readable by all, writable by its owner.
+  const mode_t before = umask(022);
+  ASSERT_TRUE(w.open(path.c_str(), error)) << error;
+  EXPECT_TRUE(w.close(error)) << error;
+  umask(before);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  std::remove(path.c_str());
+#endif
 }
 
 }  // namespace

@@ -257,6 +257,14 @@ TEST(RecordFormat, BadFilesAreRefusedNamingTheLine) {
     EXPECT_NE(why.find(c.expect), std::string::npos)
         << "file: " << c.file.substr(0, 80) << "\nrefusal: " << why;
   }
+  // A header's words are at most 32 bytes.
+  auto with_program = [](size_t len) {
+    std::string h = kHeader;
+    h.replace(h.find("1.0.0"), 5, std::string(len, 'v'));
+    return h + "check 1 0 5 0000000a\n";
+  };
+  EXPECT_EQ(refusal(with_program(32)), "");
+  EXPECT_NE(refusal(with_program(33)).find("line 2: a header line"), std::string::npos);
   // Over the size limit (the reader of a whole file refuses it before reading on).
   std::string big = body;
   while (big.size() <= kMaxBytes) big += "k 0 0 13\n";
