@@ -156,6 +156,8 @@ TEST(ParkourContact, BodyPointsByState) {
       {0, 18, 17, 9, true},  {0, 18, 19, 9, true},  {0, 18, 16, 9, false},  // upper level
       {0, 12, 11, 9, true},  {0, 12, 13, 9, false},                         // in the air
       {1, 22, 22, 10, true},  // the lower level's head point: only its own reaches it
+      {1, 21, 21, 10, true},  // and the dropping player's
+      {0, 12, 12, 10, true},  // and the jumping player's
       {1, 22, 21, 9, true},  {1, 22, 23, 9, true},  {1, 22, 20, 9, false},  // lower level
       {1, 21, 20, 9, true},  {1, 21, 22, 9, false},                         // dropping
       {2, 25, 26, 9, true},  {2, 25, 24, 9, false}, {2, 25, 25, 10, true},  // diving

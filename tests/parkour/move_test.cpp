@@ -85,9 +85,14 @@ TEST(ParkourMove, HoverHoldsItsHeightThirtyTicksOrSixtyChilled) {
       int ticks = fade;
       while (Upt != 0 && ticks < 100) {
         T += 1;
+        // The hovering figure stays as drawn until the hover's last tick erases it.
+        Map(0, 0);
+        const bool last = Upt == 1 && (!ice || T % 2 == 0);
+        const std::vector<con::Cell> before = snapshot();
         Move();
         ++ticks;
         EXPECT_FLOAT_EQ(X, held) << ice << " " << ticks;
+        EXPECT_EQ(changed(before).empty(), !last) << ice << " " << ticks;
       }
       EXPECT_EQ(ticks, ice ? 60 : 30);
       // Gravity is back.
