@@ -414,6 +414,33 @@ TEST(ParkourScene, FireballsAndMagnetCoins) {
   });
 }
 
+// A pillar stands on the ground line: rows 19 up to 20 + sub above it, 21 down to 20 + sub below.
+TEST(ParkourScene, PillarsStandOnTheGroundLine) {
+  struct Case {
+    int sub;
+    const char* rows_15_to_25;  // | where a "║" stands
+  };
+  with_console([] {
+    for (Case c : {Case{-3, "..|||......"}, Case{-1, "....|......"}, Case{1, "......|...."},
+                   Case{2, "......||..."}}) {
+      clean_field();
+      stand();
+      X = 3;
+      empty_table();
+      Obj& p = add(7, 20, 10, 0, 1);
+      p.sub = c.sub;
+      Map(3, 0);
+      std::string column;
+      for (int y = 15; y <= 25; ++y) column += glyph(18, y) == U'║' ? '|' : '.';
+      EXPECT_EQ(column, c.rows_15_to_25) << c.sub;
+      Map(3, 0);  // a column on: the old cells are wiped
+      for (int y = 15; y <= 25; ++y) {
+        EXPECT_NE(glyph(18, y), U'║') << c.sub << " row " << y;
+      }
+    }
+  });
+}
+
 TEST(ParkourScene, BouncersAndBeams) {
   with_console([] {
     stand();
