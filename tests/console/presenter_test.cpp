@@ -220,6 +220,27 @@ TEST(Presenter, OnlyChangesAreWrittenAndAClsWithIdenticalRedrawWritesAlmostNothi
   out.clear();
   p.frame(s, out);
   EXPECT_EQ(out, "\x1b[11;41H@\x1b[6;6H");
+  // Two changes with a short gap of plain cells in the same colours between them: the gap is
+  // written again, which is shorter than a cursor move. A wide glyph in the gap is not.
+  s.move_to(40, 12);
+  s.write("#ab#");
+  s.move_to(40, 14);
+  s.write("#贪#");
+  s.move_to(5, 5);
+  out.clear();
+  p.frame(s, out);
+  s.move_to(40, 12);
+  s.write("$");
+  s.move_to(43, 12);
+  s.write("$");
+  s.move_to(40, 14);
+  s.write("$");
+  s.move_to(43, 14);
+  s.write("$");
+  s.move_to(5, 5);
+  out.clear();
+  p.frame(s, out);
+  EXPECT_EQ(out, "\x1b[13;41H$ab$\x1b[15;41H$\x1b[2C$\x1b[6;6H");
 }
 
 TEST(Presenter, ColoursAreTheSixteenAnsiColoursAlwaysExplicit) {
