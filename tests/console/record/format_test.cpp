@@ -175,6 +175,34 @@ TEST(RecordFormat, ArrowsGoByNameAndARepeatWithoutItsCodes) {
             std::string::npos);
 }
 
+// What a divergence message says of an event: a key's codes and, where it has one, its name.
+TEST(RecordFormat, EventsAreToldWithTheirKeysNamed) {
+  auto key = [](Tag tag, std::vector<uint8_t> codes) {
+    Line l;
+    l.tag = tag;
+    l.ncodes = static_cast<uint8_t>(codes.size());
+    std::memcpy(l.codes, codes.data(), codes.size());
+    return event_text(l);
+  };
+  const std::string slept = " came while the program slept or polled";
+  EXPECT_EQ(key(Tag::Key, {27}), "the key 27 (Escape)" + slept);
+  EXPECT_EQ(key(Tag::Key, {13}), "the key 13 (Enter)" + slept);
+  EXPECT_EQ(key(Tag::Key, {32}), "the key 32 (space)" + slept);
+  EXPECT_EQ(key(Tag::Key, {8}), "the key 8 (Backspace)" + slept);
+  EXPECT_EQ(key(Tag::Key, {'w'}), "the key 119 (w)" + slept);
+  EXPECT_EQ(key(Tag::Key, {0, 3}), "the key 0,3" + slept);
+  EXPECT_EQ(key(Tag::WaitKey, {224, 72}),
+            "the key 224,72 (↑) came while the program waited for a key");
+  Line l;
+  l.tag = Tag::Up;
+  l.vk = 39;
+  EXPECT_EQ(event_text(l), "key 39 (→) was let go");
+  l.tag = Tag::Held;
+  l.vk = 65;
+  l.down = true;
+  EXPECT_EQ(event_text(l), "the held state of key 65 read down");
+}
+
 TEST(RecordFormat, AWholeRecordingLoadsWithItsHeader) {
   Recording r;
   std::string error;
