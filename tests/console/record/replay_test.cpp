@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "console/record/harness.hpp"
@@ -131,6 +132,65 @@ TEST(RecordReplay, ParkourWavesReplayFrameForFrame) {
     EXPECT_NE(file.find("\nexit "), std::string::npos) << "the stop is not recorded";
     expect_same(rec, replay(file, whole_program), "parkour seed " + std::to_string(seed));
   }
+}
+
+// The events of a recording as (tag, gathering, time since the start), summed from the lines.
+struct Event {
+  std::string tag;
+  uint64_t gathering;
+  int64_t ms;
+};
+std::vector<Event> events_of(const std::string& file) {
+  std::vector<Event> out;
+  std::istringstream in(file.substr(file.find("\nevents\n") + 8));
+  uint64_t g = 0;
+  int64_t ms = 0;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream f(line);
+    std::string tag;
+    uint64_t dg = 0;
+    int64_t dms = 0;
+    f >> tag >> dg >> dms;
+    g += dg, ms += dms;
+    out.push_back({tag, g, ms});
+  }
+  return out;
+}
+
+// The screen is checked now and then: never two checks closer than 5 s and 64 gatherings.
+TEST(RecordReplay, ScreenChecksAreAtLeastFiveSecondsAndSixtyFourGatheringsApart) {
+  Capture h;
+  script_parkour(h, 5);
+  std::string file;
+  record(h, file, whole_program, 5u);
+  int checks = 0;
+  const Event* last = nullptr;
+  for (const Event& e : events_of(file)) {
+    if (e.tag != "check") continue;
+    ++checks;
+    if (last) {
+      EXPECT_GE(e.gathering - last->gathering, 64u) << e.gathering;
+      EXPECT_GE(e.ms - last->ms, 5000) << e.ms;
+    }
+    last = &e;
+  }
+  EXPECT_GE(checks, 4);
+}
+
+// Times count from the start of the run, whatever the backend's clock read then.
+struct LateClock : Capture {
+  int64_t now_ms() override { return Capture::now_ms() + 86400000; }
+};
+
+TEST(RecordReplay, TimesCountFromTheStartOfTheRun) {
+  LateClock h;
+  h.line("0");
+  std::string file;
+  record(h, file, whole_program, 3u);
+  const std::vector<Event> ev = events_of(file);
+  ASSERT_FALSE(ev.empty());
+  EXPECT_EQ(ev.back().tag, "end");
+  EXPECT_LT(ev.back().ms, 60000);
 }
 
 TEST(RecordReplay, KillerGamesReplayFrameForFrameAndSayWhatWasTyped) {
