@@ -147,6 +147,10 @@ TEST(Console, Commands) {
     con::system("mode con cols=60 lines=37");
     EXPECT_EQ(con::screen().width(), 60);
     EXPECT_EQ(con::screen().height(), 37);
+    // The new buffer starts blank, with the cursor at its top left.
+    EXPECT_EQ(con::screen().cursor_x(), 0);
+    EXPECT_EQ(con::screen().cursor_y(), 0);
+    EXPECT_EQ(con::screen().text_at(0, 3, 20), std::string(20, ' '));
     con::system("unknown command");
   });
 }
