@@ -258,6 +258,34 @@ TEST(Diverge, ARunCutShortBeforeACallStopsThereWithoutADivergence) {
   EXPECT_EQ(rep.outcome, Replayer::Outcome::CutShort) << rep.message;
 }
 
+// A run cut short is no excuse for a different run: while the recording still has lines, a
+// replay that departs from them diverges.
+TEST(Diverge, ARunCutShortStillDivergesWhereItDepartsBeforeItsEnd) {
+  Capture h;
+  h.key('a', 5);
+  h.key('b', 30);
+  std::string file;
+  record(h, file, [] {
+    con::Sleep(10);
+    con::_getch();
+    con::time();
+    con::_getch();
+    return 0;
+  });
+  std::vector<std::string> lines = lines_of(file);
+  const size_t t = find_line(lines, "time ");
+  ASSERT_GT(t, 0u);
+  lines.resize(t);  // killed after the time was written
+  const Replayed rep = replay(join(lines), [] {
+    con::Sleep(10);
+    con::_getch();
+    con::_getch();  // no time(): this run waits for a key where the recording has the time
+    return 0;
+  });
+  EXPECT_EQ(rep.outcome, Replayer::Outcome::Diverged) << rep.message;
+  EXPECT_NE(rep.message.find("time() answered"), std::string::npos) << rep.message;
+}
+
 TEST(Diverge, WhatTheProgramActedOnIsAlreadyWritten) {
   // After each key the program takes, the file so far (as a crash would leave it) holds it.
   Capture h;
