@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -583,7 +584,10 @@ TEST(Terminal, UnderAGbkLocaleTheTerminalSpeaksGbk) {
   FakeTerminal ft("\x1b[1;1R\x1b[1;3R\x1b[?62c");
   con::Screen s;
   Terminal t(ft.slave, ft.slave);
+  const std::string program_locale = std::setlocale(LC_CTYPE, nullptr);
   t.start(s);
+  // Learning the terminal's character set leaves the program's own locale as it was.
+  EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), program_locale);
   unsetenv("LOCPATH");
   if (lc_all) {
     setenv("LC_ALL", saved.c_str(), 1);
