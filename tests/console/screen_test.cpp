@@ -76,6 +76,11 @@ TEST(Screen, WideGlyphInTheLastColumnPadsAndStartsTheNextRow) {
   EXPECT_EQ(s.at(0, 1).ch, U'食');
   EXPECT_EQ(s.cursor_x(), 2);
   EXPECT_EQ(s.cursor_y(), 1);
+  // A buffer one column wide has no room for it at all: only the padding is written.
+  Screen narrow(1, 3);
+  narrow.write("食a");
+  EXPECT_EQ(narrow.at(0, 0).ch, U' ');
+  EXPECT_EQ(narrow.at(0, 1).ch, U'a');
 }
 
 TEST(Screen, ControlCharacters) {

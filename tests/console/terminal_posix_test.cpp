@@ -574,6 +574,30 @@ std::string gbk_locale_dir() {
 
 // Under a GBK locale the terminal is written in GBK (the probe's glyph too) and what it sends
 // is read as GBK: a two-byte character is one key, even one whose second byte is ASCII.
+TEST(Terminal, UnderAUtf8LocaleTypedTextIsUtf8) {
+  const char* lc_all = std::getenv("LC_ALL");
+  const std::string saved = lc_all ? lc_all : "";
+  setenv("LC_ALL", "C.UTF-8", 1);
+  FakeTerminal ft("\x1b[1;1R\x1b[1;3R\x1b[?62c");
+  con::Screen s;
+  Terminal t(ft.slave, ft.slave);
+  t.start(s);
+  if (lc_all) {
+    setenv("LC_ALL", saved.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+  con::KeyQueue q;
+  ft.send(
+      "\xe8\xb4\xaa"
+      "1");  // 贪, then a digit
+  t.pump(q, t.now_ms() + 30, false);
+  std::vector<int> got;
+  while (!q.empty()) got.push_back(q.pop());
+  EXPECT_EQ(got, (std::vector<int>{'?', '1'}));
+  t.finish(s);
+}
+
 TEST(Terminal, UnderAGbkLocaleTheTerminalSpeaksGbk) {
   const std::string dir = gbk_locale_dir();
   if (dir.empty()) GTEST_SKIP() << "no GBK locale (localedef and the zh_CN locale source)";

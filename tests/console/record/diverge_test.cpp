@@ -145,6 +145,18 @@ TEST(Diverge, APollWhereTheRecordedRunWaitedIsCaught) {
   EXPECT_EQ(rep.outcome, Replayer::Outcome::Diverged);
   EXPECT_NE(rep.message.find("waited for a key here; this run sleeps or polls"), std::string::npos)
       << rep.message;
+  // And the other way round.
+  Capture p;
+  p.key('a', 5);
+  std::string slept;
+  record(p, slept, [] {
+    con::Sleep(10);
+    return con::_kbhit() ? 0 : 1;
+  });
+  const Replayed waits = replay(slept, [] { return con::_getch() == 'a' ? 0 : 1; });
+  EXPECT_EQ(waits.outcome, Replayer::Outcome::Diverged);
+  EXPECT_NE(waits.message.find("slept or polled here; this run waits for a key"), std::string::npos)
+      << waits.message;
 }
 
 TEST(Diverge, ARunThatGoesOnOrEndsOtherwiseIsCaught) {
