@@ -138,13 +138,18 @@ TEST(Screen, ClearRecolorAndResize) {
 
 TEST(Screen, Utf8RoundTripAndMalformedBytes) {
   std::string out;
-  for (char32_t c : {U'a', U'é', U'━', U'𝄞'}) con::append_utf8(out, c);
+  for (char32_t c : {U'a', U'é', U'━', U'𝄞', U'\u0905'}) con::append_utf8(out, c);
   size_t i = 0;
   EXPECT_EQ(con::decode_utf8(out, i), U'a');
   EXPECT_EQ(con::decode_utf8(out, i), U'é');
   EXPECT_EQ(con::decode_utf8(out, i), U'━');
   EXPECT_EQ(con::decode_utf8(out, i), U'𝄞');
+  EXPECT_EQ(con::decode_utf8(out, i), U'\u0905');  // lead byte E0
   EXPECT_EQ(i, out.size());
+  std::string stray = "\x85z";  // a continuation byte alone
+  i = 0;
+  EXPECT_EQ(con::decode_utf8(stray, i), U'?');
+  EXPECT_EQ(con::decode_utf8(stray, i), U'z');
   std::string bad = "\xE4\x41";
   i = 0;
   EXPECT_EQ(con::decode_utf8(bad, i), U'?');

@@ -279,6 +279,8 @@ TEST(RecordFormat, BadFilesAreRefusedNamingTheLine) {
       {body + std::string(300, 'k') + "\n", "line 10: longer than 256 bytes"},
       {body + "k 1099511627775 0 13\nk 2 0 13\n", "line 11: the gatherings or the time"},
       {body + "bogus 0 0\n", "line 10: not an event"},
+      {body + "line 0 0 1 \"\n", "line 10:"},
+      {"gamebox recording 1\nprogram 1\nevents now\n", "line 3: 'events' takes nothing after it"},
   };
   for (const Case& c : cases) {
     const std::string why = refusal(c.file);
