@@ -162,6 +162,10 @@ TEST(ParkourSpawners, FamilyScriptsAtSomeTicks) {
 
     at(2, 225);
     EXPECT_EQ(rows_of(2), (std::vector<float>{19}));
+    EXPECT_EQ(at(3, 130), 1);  // family 3: rows 15 to 25 going down, every 10 ticks
+    EXPECT_EQ(B[0].row, 16);
+    EXPECT_EQ(at(3, 270), 1);  // then 25 to 15 going up
+    EXPECT_EQ(B[0].row, 22);
     at(2, 561);
     EXPECT_EQ(rows_of(2), (std::vector<float>{17, 21, 25, 19}));  // two rules meet
 
