@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 
 namespace bench {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "parkour/parkour.hpp"
 #include "parkour/world.hpp"

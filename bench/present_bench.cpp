@@ -18,11 +18,11 @@
 #include <string>
 #include <thread>
 
+#include "console/backends/headless/headless.hpp"
+#include "console/backends/presenter.hpp"
+#include "console/backends/terminal/terminal.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
-#include "console/presenter.hpp"
 #include "console/session.hpp"
-#include "console/terminal.hpp"
 #include "launcher/launcher.hpp"
 #include "snake/snake.hpp"
 #include "table.hpp"

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "console/backend.hpp"
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 
 #define FUZZ_CHECK(cond, ...)                                                                 \

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "console/stream.hpp"
+#include "console/backends/stream/stream.hpp"
 #include "harness.hpp"
 #include "killer/killer.hpp"
 

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/headless.hpp"
+#include "console/backends/headless/headless.hpp"
 #include "console/screen.hpp"
 #include "console/session.hpp"
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/record/recording.hpp"
 #include "console/record/replayer.hpp"
 #include "console/session.hpp"

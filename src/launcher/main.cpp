@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "console/backends/platform.hpp"
 #include "console/console.hpp"
-#include "console/platform.hpp"
 #include "console/record/filewriter.hpp"
 #include "console/record/recorder.hpp"
 #include "console/record/recording.hpp"

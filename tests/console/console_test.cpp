@@ -5,7 +5,7 @@
 #include <climits>
 #include <vector>
 
-#include "console/headless.hpp"
+#include "console/backends/headless/headless.hpp"
 #include "console/session.hpp"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include <string>
 
+#include "console/backends/stream/stream.hpp"
 #include "console/console.hpp"
 #include "console/screen.hpp"
 #include "console/session.hpp"
-#include "console/stream.hpp"
 #include "killer/killer.hpp"
 #include "launcher/launcher.hpp"
 #include "parkour/world.hpp"

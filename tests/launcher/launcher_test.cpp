@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "console/headless.hpp"
+#include "console/backends/headless/headless.hpp"
 #include "console/session.hpp"
 #include "golden.hpp"
 #include "snake/snake.hpp"

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/screen.hpp"
 #include "console/session.hpp"
 #include "parkour/parkour.hpp"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "parkour/parkour.hpp"
 #include "parkour/world.hpp"

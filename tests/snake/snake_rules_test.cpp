@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "snake/snake.hpp"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "killer/killer.hpp"
 

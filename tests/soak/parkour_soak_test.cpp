@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "launcher/launcher.hpp"
 #include "parkour/world.hpp"

@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "snake/snake.hpp"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/record/filewriter.hpp"
 #include "console/record/recorder.hpp"
 #include "console/record/recording.hpp"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <functional>
 
+#include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
-#include "console/headless.hpp"
 #include "console/session.hpp"
 #include "parkour/world.hpp"
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "console/platform.hpp"
-#include "console/stream.hpp"
-#include "console/terminal.hpp"
+#include "console/backends/platform.hpp"
+#include "console/backends/stream/stream.hpp"
+#include "console/backends/terminal/terminal.hpp"
 
 namespace con {
 

@@ -1,6 +1,6 @@
 // The parts of stream mode that do not depend on the platform; reading and writing the
 // descriptors is in stream_posix.cpp and stream_win32.cpp.
-#include "console/stream.hpp"
+#include "console/backends/stream/stream.hpp"
 
 #include <chrono>
 #include <climits>

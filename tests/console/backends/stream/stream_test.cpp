@@ -1,4 +1,4 @@
-#include "console/stream.hpp"
+#include "console/backends/stream/stream.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

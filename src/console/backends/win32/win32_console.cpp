@@ -1,11 +1,12 @@
+#include "console/backends/win32/win32_console.hpp"
+
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <ctime>
 
+#include "console/backends/win32/win32_api.hpp"
 #include "console/console.hpp"
-#include "console/win32_api.hpp"
-#include "console/win32_console.hpp"
 
 namespace con {
 namespace {

@@ -13,10 +13,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "console/backends/fdio_posix.hpp"
+#include "console/backends/terminal/terminal.hpp"
 #include "console/console.hpp"
-#include "console/fdio_posix.hpp"
 #include "console/input/protocol.hpp"
-#include "console/terminal.hpp"
 
 namespace con {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/presenter.hpp"
+#include "console/backends/presenter.hpp"
 
 #if __has_include(<iconv.h>)
 #include <iconv.h>

@@ -1,4 +1,4 @@
-#include "console/presenter.hpp"
+#include "console/backends/presenter.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "console/fdio_posix.hpp"
+#include "console/backends/fdio_posix.hpp"
 
 #include <poll.h>
 #include <unistd.h>

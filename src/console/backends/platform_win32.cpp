@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "console/platform.hpp"
-#include "console/stream.hpp"
-#include "console/win32_api.hpp"
-#include "console/win32_console.hpp"
+#include "console/backends/platform.hpp"
+#include "console/backends/stream/stream.hpp"
+#include "console/backends/win32/win32_api.hpp"
+#include "console/backends/win32/win32_console.hpp"
 
 namespace con {
 

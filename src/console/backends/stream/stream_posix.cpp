@@ -7,9 +7,9 @@
 #include <climits>
 #include <ctime>
 
+#include "console/backends/fdio_posix.hpp"
+#include "console/backends/stream/stream.hpp"
 #include "console/console.hpp"
-#include "console/fdio_posix.hpp"
-#include "console/stream.hpp"
 
 namespace con {
 Stream::Stream(int in_fd, int out_fd, bool virtual_clock)

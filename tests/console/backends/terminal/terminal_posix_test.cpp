@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "console/backends/terminal/terminal.hpp"
 #include "console/console.hpp"
-#include "console/terminal.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The platform-free parts of the Windows console backend: key events to _getch codes, and the
 // runs that bring the console to the screen model.
-#include "console/win32_console.hpp"
+#include "console/backends/win32/win32_console.hpp"
 
 #include <gtest/gtest.h>
 

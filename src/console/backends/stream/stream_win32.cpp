@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "console/backends/stream/stream.hpp"
+#include "console/backends/win32/win32_api.hpp"
+#include "console/backends/win32/win32_console.hpp"
 #include "console/console.hpp"
-#include "console/stream.hpp"
-#include "console/win32_api.hpp"
-#include "console/win32_console.hpp"
 
 namespace con {
 namespace {

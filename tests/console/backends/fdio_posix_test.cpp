@@ -1,4 +1,4 @@
-#include "console/fdio_posix.hpp"
+#include "console/backends/fdio_posix.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "console/backend.hpp"
+#include "console/backends/presenter.hpp"
 #include "console/input/keyinput.hpp"
-#include "console/presenter.hpp"
 
 namespace con {
 

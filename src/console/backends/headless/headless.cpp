@@ -1,4 +1,4 @@
-#include "console/headless.hpp"
+#include "console/backends/headless/headless.hpp"
 
 #include <algorithm>
 
