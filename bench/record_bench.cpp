@@ -3,11 +3,12 @@
 //  - CPU per tick of a scripted first parkour wave (1400 ticks, presentation included: changed
 //    cells as escape sequences to /dev/null, as in parkour_boss_bench) and per gathering of
 //    scripted killer games, played with and without recording to a file. The recorder's cost
-//    is the time spent in the console's calls into its backend (every call but the
-//    presentation, which a recorder only passes on) with a recorder under it, less that time
-//    without one; each side takes its fastest of 9 runs of each seed, as interference from the
-//    rest of the machine only adds time. The whole runs' CPU is compared too, for reference
-//    (it moves by a percent or two from run to run on a shared machine). Target: under 1%.
+//    is the time spent in the console's calls into its backend (every call but the text and
+//    the presentation, which a recorder only passes on) and into the recorder as its observer,
+//    less that time without one; each side takes its fastest of 9 runs of each seed, as
+//    interference from the rest of the machine only adds time. The whole runs' CPU is compared
+//    too, for reference (it moves by a percent or two from run to run on a shared machine).
+//    Target: under 1%.
 //  - What recording costs once per run (opening the file, the header and the room set aside
 //    for the recording; the end line and closing), apart.
 //  - Bytes per second of play those recordings took, and those of the recordings made by hand
@@ -62,12 +63,13 @@ void script_wave(con::Headless& h, unsigned seed) {
     h.hold(rng() % 2 ? con::VK_LEFT : con::VK_RIGHT, t, t + 600 + rng() % 900);
 }
 
-// Times every call the console makes into the backend under it (on the monotonic clock: none
-// of them waits here). The game's own work is not in it, so comparing this time with and
-// without a recorder under it shows what the recorder costs, free of the noise of the rest.
-class Timed : public con::Backend {
+// Times every call the console makes into the backend under it, and into the recorder as its
+// observer (on the monotonic clock: none of them waits here). The game's own work is not in
+// it, so comparing this time with and without a recorder under it shows what the recorder
+// costs, free of the noise of the rest.
+class Timed : public con::Relay, public con::Observer {
  public:
-  explicit Timed(con::Backend& b) : b_(b) {}
+  Timed(con::Backend& b, con::Observer* next) : Relay(b), next_(next) {}
   int64_t ns = 0;
 
   struct Clock {
@@ -79,40 +81,38 @@ class Timed : public con::Backend {
                  .count();
     }
   };
-  con::BackendInfo describe() const override { return b_.describe(); }
-  void start(con::Screen& s) override { b_.start(s); }
-  void finish(const con::Screen& s) override { b_.finish(s); }
-  con::Backend* text_sink() override { return b_.text_sink(); }
-  // Not timed: a recorder passes it on and does nothing else, and the presentation is the
-  // biggest (and noisiest) call of a tick.
-  void present(const con::Screen& s) override { b_.present(s); }
+  // Not timed: text and the presentation, which a recorder passes on and does nothing else
+  // with (the presentation is the biggest, and noisiest, call of a tick).
   int64_t now_ms() override {
     Clock c{ns};
-    return b_.now_ms();
+    return Relay::now_ms();
   }
   int64_t wall_seconds() override {
     Clock c{ns};
-    return b_.wall_seconds();
+    return Relay::wall_seconds();
   }
   void pump(con::KeyQueue& q, int64_t deadline_ms, bool until_key) override {
     Clock c{ns};
-    b_.pump(q, deadline_ms, until_key);
+    Relay::pump(q, deadline_ms, until_key);
   }
   bool key_down(int vk) override {
     Clock c{ns};
-    return b_.key_down(vk);
+    return Relay::key_down(vk);
   }
   void seeded(unsigned asked, unsigned used) override {
     Clock c{ns};
-    b_.seeded(asked, used);
+    if (next_) next_->seeded(asked, used);
   }
   void line_read(std::string_view line) override {
     Clock c{ns};
-    b_.line_read(line);
+    if (next_) next_->line_read(line);
+  }
+  void ending(int code) override {
+    if (next_) next_->ending(code);
   }
 
  private:
-  con::Backend& b_;
+  con::Observer* next_;
 };
 
 struct Result {
@@ -142,12 +142,12 @@ Result run(DiffPresenter& h, bool record, const std::function<int()>& program, u
         h, [&file](std::string_view b) { return file.write(b); }, seed);
     top = rec.get();
   }
-  Timed timed(*top);
+  Timed timed(*top, rec.get());
   snake::reset();
   killer::reset();
   parkour::reset();
   con::set_seed_override(seed);
-  con::attach(timed);
+  con::attach(timed, &timed);
   const double t0 = cpu_us();
   int code = 0;
   try {
@@ -158,7 +158,7 @@ Result run(DiffPresenter& h, bool record, const std::function<int()>& program, u
   const double t1 = cpu_us();
   r.cpu_us = t1 - t0;
   r.calls_us = static_cast<double>(timed.ns) / 1000.0;
-  if (rec) rec->ending(code);
+  timed.ending(code);
   con::detach();
   con::set_seed_override(std::nullopt);
   if (rec) {
@@ -367,7 +367,7 @@ int main() {
   con::set_seed_override(rec.header().seed);
   const auto w0 = std::chrono::steady_clock::now();
   const double c0 = cpu_us();
-  con::run_attached(rp, launcher::run, [&rp](int c) { rp.ending(c); });
+  con::run_attached(rp, launcher::run, &rp);
   const double replay_cpu_s = (cpu_us() - c0) / 1e6;
   const double replay_s =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();

@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   killer::reset();
   parkour::reset();
   con::set_seed_override(rec.header().seed);
-  con::run_attached(rp, launcher::run, [&rp](int c) { rp.ending(c); });
+  con::run_attached(rp, launcher::run, &rp);
   con::set_seed_override(std::nullopt);
   FUZZ_CHECK(!con::attached(), "the console is still attached");
   const Replayer::Outcome out = rp.outcome();

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   snake::reset();
   killer::reset();
   parkour::reset();
-  con::run_attached(rp, launcher::run, [&rp](int c) { rp.ending(c); });
+  con::run_attached(rp, launcher::run, &rp);
   if (rp.outcome() == Replayer::Outcome::Diverged) {
     std::fprintf(stderr, "replay_screen: %s: the replay diverged at %s\n", argv[1],
                  rp.message().c_str());

@@ -1,6 +1,7 @@
 // What a place the console can live in must provide: presenting the screen model, the clock,
 // waiting with input, and the held state of keys. The console layer itself (console.cpp) owns
-// the screen model, the key queue, the line buffer and the generator.
+// the screen model, the key queue, the line buffer and the generator; what only a recording
+// needs to hear of (each srand, each typed line) goes to an Observer (session.hpp) instead.
 #pragma once
 
 #include <cstddef>
@@ -32,10 +33,6 @@ class KeyQueue {
   static constexpr size_t kCapacity = 4096;
 
   void push(uint8_t code) { push_event(&code, 1); }
-  void push_ext(uint8_t prefix, uint8_t scan) {
-    const uint8_t c[2] = {prefix, scan};
-    push_event(c, 2);
-  }
   void push_event(const uint8_t* codes, size_t n, KeyAction action = KeyAction::Unknown,
                   int vk = 0) {
     if (n == 0 || codes_.size() + n > kCapacity) return;  // a full queue drops keys, never grows
@@ -95,10 +92,6 @@ class Backend {
 
   // Text as the program writes it, in program order (the stream backend prints it).
   virtual void text(std::string_view) {}
-  // The backend the console hands text to directly: a backend that only stands between the
-  // console and another one (a recording, a replay) passes that one's, so the program's many
-  // small writes take no detour.
-  virtual Backend* text_sink() { return this; }
   // Shows the model: called at every Sleep, before every wait for input and at exit.
   virtual void present(const Screen&) {}
 
@@ -113,12 +106,29 @@ class Backend {
 
   // Whether the key with this virtual-key code is held down now.
   virtual bool key_down(int vk) = 0;
+};
 
-  // What the console tells a recording beyond input: each srand (the seed the program passed
-  // and the one the generator took, which --seed may replace) and each line typed for a
-  // number read.
-  virtual void seeded(unsigned /*asked*/, unsigned /*used*/) {}
-  virtual void line_read(std::string_view /*line*/) {}
+// A backend that stands between the console and another one and passes every call on to it.
+// What stands between (a recording, a replay, a test that counts or bounds what goes through)
+// overrides the calls it has something to add to.
+class Relay : public Backend {
+ public:
+  explicit Relay(Backend& inner) : inner_(inner) {}
+
+  BackendInfo describe() const override { return inner_.describe(); }
+  void start(Screen& s) override { inner_.start(s); }
+  void finish(const Screen& s) override { inner_.finish(s); }
+  void text(std::string_view t) override { inner_.text(t); }
+  void present(const Screen& s) override { inner_.present(s); }
+  int64_t now_ms() override { return inner_.now_ms(); }
+  int64_t wall_seconds() override { return inner_.wall_seconds(); }
+  void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override {
+    inner_.pump(q, deadline_ms, until_key);
+  }
+  bool key_down(int vk) override { return inner_.key_down(vk); }
+
+ protected:
+  Backend& inner_;
 };
 
 }  // namespace con

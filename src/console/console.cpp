@@ -16,7 +16,7 @@ namespace {
 
 struct State {
   Backend* backend = nullptr;
-  Backend* text_to = nullptr;  // where text goes straight (the backend's text_sink)
+  Observer* observer = nullptr;
   Screen screen;
   KeyQueue keys;
   std::string line;  // what is left of the last typed line, for the next number read
@@ -65,8 +65,7 @@ void gather(int64_t deadline_ms, bool until_key) {
 void emit(std::string_view text) {
   State& s = st();
   s.screen.write(text);
-  if (!s.text_to) throw Exit{0};
-  s.text_to->text(text);
+  be().text(text);
 }
 
 // Whether the screen shows what it showed at the last key poll after the end of input.
@@ -126,7 +125,7 @@ std::string read_line() {
     }
     if (c == 13 || c == 10) {
       s.screen.write("\n");
-      be().line_read(line);
+      if (s.observer) s.observer->line_read(line);
       return line;
     }
     if (c == 8 || c == 127) {
@@ -247,14 +246,14 @@ void mode_command(const std::string& args) {
 
 // --- Session -------------------------------------------------------------------------------
 
-void attach(Backend& backend) {
+void attach(Backend& backend, Observer* observer) {
   State& s = st();
   if (s.backend) detach();
   std::optional<unsigned> seed = s.seed_override;
   s = State{};
   s.seed_override = seed;
   s.backend = &backend;
-  s.text_to = backend.text_sink();
+  s.observer = observer;
   backend.start(s.screen);
 }
 
@@ -263,7 +262,7 @@ void detach() {
   if (!s.backend) return;
   Backend* b = s.backend;
   s.backend = nullptr;
-  s.text_to = nullptr;
+  s.observer = nullptr;
   b->present(s.screen);
   b->finish(s.screen);
 }
@@ -281,21 +280,17 @@ void set_seed_override(std::optional<unsigned> seed) {
   st().seed_override = seed;
 }
 
-int run_attached(Backend& top, const std::function<int()>& program,
-                 const std::function<void(int)>& ending) {
-  attach(top);
+int run_attached(Backend& top, const std::function<int()>& program, Observer* observer) {
+  attach(top, observer);
   int code = 0;
   try {
     code = program();
   } catch (const Exit& e) {
     code = e.code;
   }
-  if (ending) ending(code);
+  if (observer) observer->ending(code);
   detach();
   return code;
-}
-void present_now() {
-  if (st().backend) st().backend->present(st().screen);
 }
 
 // --- Primitives ----------------------------------------------------------------------------
@@ -444,7 +439,7 @@ int time() {
 void srand(unsigned seed) {
   State& s = st();
   s.rng = s.seed_override.value_or(seed);
-  if (s.backend) s.backend->seeded(seed, s.rng);
+  if (s.observer) s.observer->seeded(seed, s.rng);
 }
 
 int rand() {

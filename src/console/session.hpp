@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include "console/backend.hpp"
 #include "console/screen.hpp"
@@ -17,7 +18,21 @@ namespace con {
 // time has passed on the console's clock since the first such poll.
 constexpr int64_t kRunOnMs = 20000;
 
-void attach(Backend& backend);
+// Hears what the console learns that no backend answers: each srand (the seed the program
+// passed and the one the generator took, which --seed may replace), each line typed for a
+// number read, and the program's end with its exit code (while the backend is still attached,
+// so the last screen is there to see). A recording writes them down; a replay checks them.
+class Observer {
+ public:
+  virtual ~Observer() = default;
+  virtual void seeded(unsigned asked, unsigned used) = 0;
+  virtual void line_read(std::string_view line) = 0;
+  virtual void ending(int code) = 0;
+};
+
+// `observer`, if any, hears of srand and typed lines until the console is detached; its
+// ending is run_attached's to call (or the caller's, before detach()).
+void attach(Backend& backend, Observer* observer = nullptr);
 // Presents the last screen and hands the backend its finish. Safe to call twice.
 void detach();
 bool attached();
@@ -28,14 +43,9 @@ KeyQueue& keys();
 // --seed N: every srand uses N instead of what the program passes.
 void set_seed_override(std::optional<unsigned> seed);
 
-// Runs `program` with the console attached to `top` for the call, catching Exit. `ending` hears the
-// exit code while `top` is still attached (a recorder writes its end line then). Returns the exit
-// code; the screen model stays for inspection.
-int run_attached(Backend& top, const std::function<int()>& program,
-                 const std::function<void(int)>& ending = {});
-
-// Echo and line editing of number reads write into the model only (never to a byte stream).
-// Exposed for the backends that decode typed text.
-void present_now();
+// Runs `program` with the console attached to `top` for the call, catching Exit. The observer
+// hears the exit code before the console is detached. Returns the exit code; the screen model
+// stays for inspection.
+int run_attached(Backend& top, const std::function<int()>& program, Observer* observer = nullptr);
 
 }  // namespace con

@@ -72,13 +72,16 @@ int usage_error(const std::string& message) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   std::optional<unsigned> seed;
   const char* record_path = nullptr;
   const char* replay_path = nullptr;
   std::optional<double> speed;
+};
+
+// Reads the command line into `o`. Returns -1 when the program is to run, else the exit code
+// it ends with at once (after --help, --version or a usage error).
+int parse_options(int argc, char** argv, Options& o) {
   for (int k = 1; k < argc; ++k) {
     std::string arg = argv[k];
     if (arg == "--help" || arg == "-h") {
@@ -95,95 +98,104 @@ int main(int argc, char** argv) {
     if (option("--seed", k, argc, argv, value)) {
       if (!parse_seed(value, v))
         return usage_error("--seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
-      seed = v;
+      o.seed = v;
     } else if (option("--record", k, argc, argv, value)) {
       if (!value || !*value) return usage_error("--record needs a file name");
-      record_path = value;
+      o.record_path = value;
     } else if (option("--replay", k, argc, argv, value)) {
       if (!value || !*value) return usage_error("--replay needs a file name");
-      replay_path = value;
+      o.replay_path = value;
     } else if (option("--speed", k, argc, argv, value)) {
       if (!parse_speed(value, x)) return usage_error("--speed needs a number from 0.1 to 1000");
-      speed = x;
+      o.speed = x;
     } else {
       return usage_error("unknown option '" + arg + "'");
     }
   }
-  if (record_path && replay_path) return usage_error("--record and --replay exclude each other");
-  if (replay_path && seed)
+  if (o.record_path && o.replay_path)
+    return usage_error("--record and --replay exclude each other");
+  if (o.replay_path && o.seed)
     return usage_error("--seed does not go with --replay: a recording has its own");
-  if (speed && !replay_path) return usage_error("--speed goes with --replay");
+  if (o.speed && !o.replay_path) return usage_error("--speed goes with --replay");
+  return -1;
+}
 
-  using namespace con::record;
-  Recording recording;
-  if (replay_path) {
-    std::string bytes, error;
-    if (!read_file(replay_path, bytes, error) || !recording.load(std::move(bytes), error)) {
-      std::fprintf(stderr, "gamebox: %s: %s\n", replay_path, error.c_str());
-      return 2;
-    }
-    seed = recording.header().seed;
-  }
-  FileWriter file;
-  if (record_path) {
-    std::string error;
-    if (!file.open(record_path, error)) {
-      std::fprintf(stderr, "gamebox: %s: %s\n", record_path, error.c_str());
-      return 2;
-    }
-  }
-
+int play(const Options& o) {
   std::unique_ptr<con::Backend> backend = con::make_platform_backend();
-  con::Backend* top = backend.get();
-  std::unique_ptr<Recorder> recorder;
-  std::unique_ptr<Replayer> replayer;
-  if (record_path) {
-    recorder = std::make_unique<Recorder>(
-        *backend, [&file](std::string_view b) { return file.write(b); }, seed);
-    top = recorder.get();
-  }
-  if (replay_path) {
-    Replayer::Options o;
-    o.paced = backend->describe().interactive;
-    o.speed = speed.value_or(1);
-    replayer = std::make_unique<Replayer>(recording, *backend, o);
-    top = replayer.get();
-  }
-  con::set_seed_override(seed);
-  int code = con::run_attached(*top, launcher::run, [&](int c) {
-    if (recorder) recorder->ending(c);
-    if (replayer) replayer->ending(c);
-  });
+  con::set_seed_override(o.seed);
+  return con::run_attached(*backend, launcher::run);
+}
 
-  if (recorder) {
-    std::string error;
-    const bool closed = file.close(error);
-    if (recorder->too_long()) {
-      std::fprintf(stderr,
-                   "gamebox: %s: the recording stopped at %zu MiB, the most a replay "
-                   "reads; it replays up to there\n",
-                   record_path, con::record::kMaxBytes >> 20);
-      if (code == 0) code = 1;
-    } else if (!closed || recorder->failed()) {
-      std::fprintf(stderr, "gamebox: %s: the recording could not be written in full (%s)\n",
-                   record_path, error.c_str());
-      if (code == 0) code = 1;
-    }
+// Plays with every input written to the file; a recording that could not be written in full
+// makes a run that ended well end with 1.
+int record(const Options& o) {
+  using namespace con::record;
+  FileWriter file;
+  std::string error;
+  if (!file.open(o.record_path, error)) {
+    std::fprintf(stderr, "gamebox: %s: %s\n", o.record_path, error.c_str());
+    return 2;
   }
-  if (replayer) {
-    switch (replayer->outcome()) {
-      case Replayer::Outcome::Finished:
-        return 0;
-      case Replayer::Outcome::CutShort:
-        std::fprintf(stderr, "gamebox: %s: %s\n", replay_path, replayer->message().c_str());
-        return 0;
-      case Replayer::Outcome::Diverged:
-        std::fprintf(stderr, "gamebox: %s: the replay diverged at %s\n", replay_path,
-                     replayer->message().c_str());
-        return Replayer::kDiverged;
-      default:
-        return code;
-    }
+  std::unique_ptr<con::Backend> backend = con::make_platform_backend();
+  Recorder recorder(
+      *backend, [&file](std::string_view b) { return file.write(b); }, o.seed);
+  con::set_seed_override(o.seed);
+  int code = con::run_attached(recorder, launcher::run, &recorder);
+  const bool closed = file.close(error);
+  if (recorder.too_long()) {
+    std::fprintf(stderr,
+                 "gamebox: %s: the recording stopped at %zu MiB, the most a replay "
+                 "reads; it replays up to there\n",
+                 o.record_path, kMaxBytes >> 20);
+    if (code == 0) code = 1;
+  } else if (!closed || recorder.failed()) {
+    std::fprintf(stderr, "gamebox: %s: the recording could not be written in full (%s)\n",
+                 o.record_path, error.c_str());
+    if (code == 0) code = 1;
   }
   return code;
+}
+
+// Plays the recorded run back, on the recorded seed. Ends with 0 when it ended as recorded
+// (or where a recording cut short stops), Replayer::kDiverged when it diverged, else with the
+// code the program ended with (a watcher who stopped it, a signal).
+int replay(const Options& o) {
+  using namespace con::record;
+  Recording recording;
+  std::string bytes, error;
+  if (!read_file(o.replay_path, bytes, error) || !recording.load(std::move(bytes), error)) {
+    std::fprintf(stderr, "gamebox: %s: %s\n", o.replay_path, error.c_str());
+    return 2;
+  }
+  std::unique_ptr<con::Backend> backend = con::make_platform_backend();
+  Replayer::Options ro;
+  ro.paced = backend->describe().interactive;
+  ro.speed = o.speed.value_or(1);
+  Replayer replayer(recording, *backend, ro);
+  con::set_seed_override(recording.header().seed);
+  const int code = con::run_attached(replayer, launcher::run, &replayer);
+  switch (replayer.outcome()) {
+    case Replayer::Outcome::Finished:
+      return 0;
+    case Replayer::Outcome::CutShort:
+      std::fprintf(stderr, "gamebox: %s: %s\n", o.replay_path, replayer.message().c_str());
+      return 0;
+    case Replayer::Outcome::Diverged:
+      std::fprintf(stderr, "gamebox: %s: the replay diverged at %s\n", o.replay_path,
+                   replayer.message().c_str());
+      return Replayer::kDiverged;
+    default:
+      return code;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  const int done = parse_options(argc, argv, o);
+  if (done >= 0) return done;
+  if (o.record_path) return record(o);
+  if (o.replay_path) return replay(o);
+  return play(o);
 }

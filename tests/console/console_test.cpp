@@ -32,12 +32,12 @@ TEST(Console, AttachStartsTheBackendAndDetachFinishesItOnce) {
   con::attach(b);
   EXPECT_EQ(b.starts, 1);
   EXPECT_TRUE(con::attached());
-  con::present_now();
+  con::Sleep(0);
   EXPECT_EQ(b.presents_seen, 1);
   con::detach();
   con::detach();
   EXPECT_FALSE(con::attached());
-  con::present_now();  // nowhere to show it
+  EXPECT_THROW(con::Sleep(0), con::Exit);  // nowhere to show it
   EXPECT_EQ(b.finishes, 1);
   EXPECT_EQ(b.presents_seen, 2);
   // Attaching another backend finishes the one before; the new one starts afresh.

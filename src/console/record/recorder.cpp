@@ -7,7 +7,7 @@
 namespace con::record {
 
 Recorder::Recorder(Backend& inner, Writer out, std::optional<unsigned> seed)
-    : inner_(inner), out_(std::move(out)), seed_(seed) {}
+    : Relay(inner), out_(std::move(out)), seed_(seed) {}
 
 void Recorder::start(Screen& s) {
   inner_.start(s);
@@ -156,7 +156,6 @@ int64_t Recorder::wall_seconds() {
 }
 
 void Recorder::seeded(unsigned asked, unsigned used) {
-  inner_.seeded(asked, used);
   Line l;
   l.tag = Tag::Seed;
   l.value = asked;
@@ -165,7 +164,6 @@ void Recorder::seeded(unsigned asked, unsigned used) {
 }
 
 void Recorder::line_read(std::string_view line) {
-  inner_.line_read(line);
   Line l;
   l.tag = Tag::Typed;
   l.value = static_cast<int64_t>(line.size() < UINT32_MAX ? line.size() : UINT32_MAX);

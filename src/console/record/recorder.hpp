@@ -1,7 +1,8 @@
 // Recording a run: a backend that passes everything on to the real one and writes down, as
-// they happen, what the program learns from it (format.hpp). What is written goes out at the
-// start and at the end of every gathering of input, so a run cut short by a crash keeps every
-// key the program had taken and every answer it had got up to its last gathering.
+// they happen, what the program learns from it and from the console (format.hpp). What is
+// written goes out at the start and at the end of every gathering of input, so a run cut short
+// by a crash keeps every key the program had taken and every answer it had got up to its last
+// gathering.
 #pragma once
 
 #include <cstdint>
@@ -12,38 +13,37 @@
 
 #include "console/backend.hpp"
 #include "console/record/format.hpp"
+#include "console/session.hpp"
 
 namespace con::record {
 
-class Recorder : public Backend, private KeyListener {
+class Recorder : public Relay, public Observer, private KeyListener {
  public:
   // Writes and flushes what it is given; false when that failed (the recording then stops).
   using Writer = std::function<bool(std::string_view)>;
 
-  // `seed` is the --seed in force, for the header.
+  // `seed` is the --seed in force, for the header. Attach it as the console's observer too
+  // (run_attached(rec, program, &rec)), so that it hears of srand and typed lines.
   Recorder(Backend& inner, Writer out, std::optional<unsigned> seed);
 
-  // The program is over with `code`: writes the end line with the final screen. Call it
-  // before detaching the console.
-  void ending(int code);
   // Writing failed at some point; what came before it is in the file.
   bool failed() const { return failed_; }
   // It stopped because it reached the largest recording a replay reads.
   bool too_long() const { return too_long_; }
   uint64_t bytes() const { return bytes_; }
 
-  BackendInfo describe() const override { return inner_.describe(); }
+  // Backend
   void start(Screen& s) override;
   void finish(const Screen& s) override;
-  void text(std::string_view t) override { inner_.text(t); }
-  Backend* text_sink() override { return inner_.text_sink(); }
-  void present(const Screen& s) override { inner_.present(s); }
-  int64_t now_ms() override { return inner_.now_ms(); }
   int64_t wall_seconds() override;
   void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
   bool key_down(int vk) override;
+
+  // Observer. ending() writes the end line with the final screen: it comes before the console
+  // is detached.
   void seeded(unsigned asked, unsigned used) override;
   void line_read(std::string_view line) override;
+  void ending(int code) override;
 
  private:
   void key_event(const uint8_t* codes, size_t n, KeyAction action, int vk) override;
@@ -52,7 +52,6 @@ class Recorder : public Backend, private KeyListener {
   void flush();
   void exit_line(int code);
 
-  Backend& inner_;
   Writer out_;
   std::optional<unsigned> seed_;
   const Screen* screen_ = nullptr;

@@ -20,7 +20,7 @@ std::string seconds(int64_t ms) {
 }  // namespace
 
 Replayer::Replayer(const Recording& rec, Backend& view, Options options)
-    : rec_(rec), cursor_(rec), view_(view), opt_(std::move(options)) {
+    : Relay(view), rec_(rec), cursor_(rec), opt_(std::move(options)) {
   if (!(opt_.speed > 0)) opt_.speed = 1;
   advance();
 }
@@ -35,9 +35,9 @@ bool Replayer::at_this(Tag t) const {
 }
 
 void Replayer::start(Screen& s) {
-  view_.start(s);
+  view().start(s);
   screen_ = &s;
-  real_base_ = view_.now_ms();
+  real_base_ = view().now_ms();
   virt_base_ = 0;
 }
 
@@ -243,13 +243,13 @@ void Replayer::pace(int64_t at) {
   if (!opt_.paced) return;
   for (;;) {
     watch();
-    const int64_t now = view_.now_ms();
+    const int64_t now = view().now_ms();
     const double ahead = static_cast<double>(at - virt_base_) / opt_.speed;
     const int64_t target = real_base_ + static_cast<int64_t>(ahead);
     if (now >= target) return;
     // Short steps, so that a key typed during a long wait is seen at once.
     try {
-      view_.pump(watch_, std::min(target, now + 50), false);
+      view().pump(watch_, std::min(target, now + 50), false);
     } catch (const Exit& e) {
       stop(e.code);
     }
@@ -268,10 +268,10 @@ void Replayer::watch() {
 }
 
 void Replayer::pause() {
-  const int64_t paused_at = view_.now_ms();
+  const int64_t paused_at = view().now_ms();
   for (;;) {
     try {
-      view_.pump(watch_, INT64_MAX, true);
+      view().pump(watch_, INT64_MAX, true);
     } catch (const Exit& e) {
       stop(e.code);
     }
@@ -288,7 +288,7 @@ void Replayer::pause() {
     if (resume) break;
   }
   // The pause does not count: the recorded pace goes on from where it stood.
-  real_base_ += view_.now_ms() - paused_at;
+  real_base_ += view().now_ms() - paused_at;
 }
 
 }  // namespace con::record

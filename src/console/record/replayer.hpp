@@ -16,10 +16,11 @@
 
 #include "console/backend.hpp"
 #include "console/record/recording.hpp"
+#include "console/session.hpp"
 
 namespace con::record {
 
-class Replayer : public Backend {
+class Replayer : public Relay, public Observer {
  public:
   // Exit code of a replay that diverged.
   static constexpr int kDiverged = 3;
@@ -41,30 +42,32 @@ class Replayer : public Backend {
     std::function<void()> on_sleep;
   };
 
+  // Attach it as the console's observer too (run_attached(rp, program, &rp)): it checks each
+  // srand and typed line against the recorded ones.
   Replayer(const Recording& rec, Backend& view, Options options);
 
-  // The program is over with `code`: compares that end with the recording's. Call it before
-  // detaching the console.
-  void ending(int code);
   Outcome outcome() const { return outcome_; }
   // For Diverged: "line 12 (gathering 34, 5.678 s): ..."; for CutShort, where it stopped.
   const std::string& message() const { return message_; }
   uint64_t gatherings() const { return gathering_; }
 
-  BackendInfo describe() const override { return view_.describe(); }
+  // Backend: the clock, time(), input and held keys come from the recording; the rest goes to
+  // the view.
   void start(Screen& s) override;
-  void finish(const Screen& s) override { view_.finish(s); }
-  void text(std::string_view t) override { view_.text(t); }
-  Backend* text_sink() override { return view_.text_sink(); }
-  void present(const Screen& s) override { view_.present(s); }
   int64_t now_ms() override { return clock_; }
   int64_t wall_seconds() override;
   void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
   bool key_down(int vk) override;
+
+  // Observer. ending() compares the program's end with the recording's: it comes before the
+  // console is detached.
   void seeded(unsigned asked, unsigned used) override;
   void line_read(std::string_view line) override;
+  void ending(int code) override;
 
  private:
+  // What it shows the run on, and reads the watcher's keys from.
+  Backend& view() { return inner_; }
   void advance();
   void compare_end(int code);
   bool at_this(Tag t) const;
@@ -79,7 +82,6 @@ class Replayer : public Backend {
 
   const Recording& rec_;
   Recording::Cursor cursor_;
-  Backend& view_;
   Options opt_;
   Line next_;
   bool has_next_ = false;

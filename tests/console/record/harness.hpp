@@ -92,7 +92,7 @@ inline Recorded record_on(con::Backend& inner, std::string& file,
       seed);
   con::set_seed_override(seed);
   Recorded r;
-  r.code = con::run_attached(rec, program, [&rec](int c) { rec.ending(c); });
+  r.code = con::run_attached(rec, program, &rec);
   con::set_seed_override(std::nullopt);
   r.final_screen = dump(con::screen());
   return r;
@@ -125,7 +125,7 @@ inline Replayed replay(const std::string& file, const std::function<int()>& prog
   Capture& v = view ? *view : own;
   con::record::Replayer rp(rec, v, std::move(options));
   con::set_seed_override(rec.header().seed);
-  r.code = con::run_attached(rp, program, [&rp](int c) { rp.ending(c); });
+  r.code = con::run_attached(rp, program, &rp);
   con::set_seed_override(std::nullopt);
   r.outcome = rp.outcome();
   r.message = rp.message();
