@@ -1,6 +1,7 @@
 // What the fuzz targets share: a failed invariant aborts with a message (libFuzzer keeps the
 // input), a headless console that notices a program looping without reading or running on
-// after its input has ended, and the way a fuzz input becomes scripted keys.
+// after its input has ended (the bounds the end-of-input tests hold runs to, from
+// tests/run_bounds.hpp), and the way a fuzz input becomes scripted keys.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
 #include "console/session.hpp"
+#include "run_bounds.hpp"
 
 #define FUZZ_CHECK(cond, ...)                                                                 \
   do {                                                                                        \
@@ -30,51 +32,24 @@ namespace fuzz {
 // be dropped.
 constexpr size_t kMaxInput = 4000;
 
-// Once input has ended and its last key is taken, a run may write at most this much text (what
-// stream mode would print) and last at most this long on the virtual clock: the console's
-// run-on time, and the few seconds of sleep a game's end can add after it.
-constexpr size_t kMaxTextAfterEnd = 1 << 20;
-constexpr int64_t kMaxMsAfterEnd = con::kRunOnMs + 10000;
-
-// Checks the bounds above, given each pump's queue and clock and each text's size.
-class AfterEnd {
- public:
-  void pumped(const con::KeyQueue& q, int64_t now) {
-    if (!ended_ && q.closed && q.empty()) {
-      ended_ = true;
-      end_ms_ = now;
-    }
-    FUZZ_CHECK(!ended_ || now - end_ms_ <= kMaxMsAfterEnd,
-               "still running %lld ms after the end of input",
-               static_cast<long long>(now - end_ms_));
-  }
-  void wrote(size_t n) {
-    if (!ended_) return;
-    text_ += n;
-    FUZZ_CHECK(text_ <= kMaxTextAfterEnd, "%zu bytes of text after the end of input", text_);
-  }
-  bool ended() const { return ended_; }
-
- private:
-  bool ended_ = false;
-  int64_t end_ms_ = 0;
-  size_t text_ = 0;
-};
+// Fails the run when it went past its bounds (run_bounds.hpp).
+inline void check_bounds(const char* why) {
+  FUZZ_CHECK(why == nullptr, "%s", why);
+}
 
 // Counts what the console asks of its backend. Every key taken from the queue, and every
 // step of the virtual clock, is progress; a program that makes `bound` calls with neither is
 // looping without reading, and the run aborts. Input ends with the script (input_ends), and
-// what follows is held to the AfterEnd bounds.
+// what follows is held to the bounds of run_bounds.hpp.
 class Watched : public con::Headless {
  public:
   explicit Watched(long bound) : bound_(bound) { input_ends = true; }
 
   long calls() const { return calls_; }
   size_t consumed() const { return pushed_ - con::keys().size(); }
-  const AfterEnd& after_end() const { return after_end_; }
 
   void text(std::string_view t) override {
-    after_end_.wrote(t.size());
+    check_bounds(bounds_.wrote(t.size()));
     step();
   }
   void present(const con::Screen& s) override {
@@ -90,7 +65,7 @@ class Watched : public con::Headless {
       throw;
     }
     pushed_ += q.size() - before;
-    after_end_.pumped(q, now());
+    check_bounds(bounds_.pumped(q, now()));
     step();
   }
 
@@ -107,7 +82,7 @@ class Watched : public con::Headless {
     FUZZ_CHECK(++idle_ <= bound_, "%ld console calls without reading a key or sleeping", idle_);
   }
 
-  AfterEnd after_end_;
+  run_bounds::RunBounds bounds_;
   long bound_;
   long calls_ = 0, idle_ = 0;
   size_t pushed_ = 0, used_ = 0;

@@ -6,7 +6,7 @@
 //  - the game never loops without reading: its console calls stay within a budget that grows
 //    with the input (every typed number may cost a night, a day or a listing, no more);
 //  - a game that ends by itself ends on the game-over line;
-//  - once the input has ended, bounded text and bounded time (see fuzz::AfterEnd);
+//  - once the input has ended, bounded text and bounded time (see run_bounds.hpp);
 //  - no seat outside 1..15 is ever written (entries 0 and 16..19 of every table stay 0), seats
 //    are alive or dead, and the roles are one killer, two seers, three mages, nine civilians.
 #include <fcntl.h>
@@ -21,38 +21,33 @@
 namespace {
 
 // The stream backend with every call counted against the budget, and the text kept.
-class Counted : public con::Backend {
+class Counted : public con::Relay {
  public:
-  Counted(con::Stream& s, long budget) : s_(s), budget_(budget) {}
+  Counted(con::Stream& s, long budget) : Relay(s), budget_(budget) {}
   std::string out;
 
-  void finish(const con::Screen& sc) override { s_.finish(sc); }
   void text(std::string_view t) override {
     count();
-    after_end_.wrote(t.size());
+    fuzz::check_bounds(bounds_.wrote(t.size()));
     if (out.size() < (1u << 20)) out.append(t);
-    s_.text(t);
+    Relay::text(t);
   }
   void present(const con::Screen& sc) override {
     count();
-    s_.present(sc);
+    Relay::present(sc);
   }
-  int64_t now_ms() override { return s_.now_ms(); }
-  int64_t wall_seconds() override { return s_.wall_seconds(); }
   void pump(con::KeyQueue& q, int64_t deadline_ms, bool until_key) override {
     count();
-    s_.pump(q, deadline_ms, until_key);
-    after_end_.pumped(q, s_.now_ms());
+    Relay::pump(q, deadline_ms, until_key);
+    fuzz::check_bounds(bounds_.pumped(q, now_ms()));
   }
-  bool key_down(int vk) override { return s_.key_down(vk); }
 
  private:
   void count() {
     FUZZ_CHECK(++calls_ <= budget_, "more than %ld console calls: the game loops without reading",
                budget_);
   }
-  con::Stream& s_;
-  fuzz::AfterEnd after_end_;
+  run_bounds::RunBounds bounds_;
   long budget_;
   long calls_ = 0;
 };

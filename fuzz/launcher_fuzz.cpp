@@ -4,7 +4,7 @@
 // scripts whose own pauses run that long.
 //
 // Checked: the program never loops without reading or sleeping; once the input has ended it
-// writes bounded text and ends within bounded time (see fuzz::AfterEnd); it always ends with
+// writes bounded text and ends within bounded time (see run_bounds.hpp); it always ends with
 // exit code 0, leaving the console attached to nothing.
 #include "harness.hpp"
 #include "killer/killer.hpp"

@@ -3,7 +3,7 @@
 // the script does; virtual time stops at five minutes, for scripts whose own pauses run long.
 //
 // Checked: the game never loops without reading or sleeping; once the input has ended it
-// writes bounded text and ends within bounded time (see fuzz::AfterEnd); once a game is played
+// writes bounded text and ends within bounded time (see run_bounds.hpp); once a game is played
 // to its end it shows its result screen with the score the side panel showed last, and goes
 // back to the launcher.
 #include <cstdio>

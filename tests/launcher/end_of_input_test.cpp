@@ -1,6 +1,6 @@
 // The whole program in stream mode, fed every prefix of a few scripted inputs, as a pipe gives
 // them: whatever point the input ends at, the run ends with exit code 0, within bounded output
-// and bounded time on the virtual clock.
+// and bounded time on the virtual clock (run_bounds.hpp).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,50 +14,40 @@
 #include "killer/killer.hpp"
 #include "launcher/launcher.hpp"
 #include "parkour/world.hpp"
+#include "run_bounds.hpp"
 #include "snake/snake.hpp"
 
 namespace {
 
 // Thrown when a run goes past its bounds; not an Exit, so nothing in the program catches it.
 struct Runaway {
-  const char* what;
+  std::string what;
 };
 
-// The stream backend, with its output counted and its clock watched.
-class Bounded : public con::Backend {
+// The stream backend, with its output kept and the run held to its bounds: those of every run
+// after the end of input, and over the whole run 1 MiB of output and virtual time that no run
+// needs (the longest game played here lasts well under a minute, and the run-on after the end
+// of input adds kRunOnMs).
+class Bounded : public con::Relay {
  public:
-  static constexpr size_t kMaxBytes = 1 << 20;
-  // Virtual time that no run needs: the longest game played here lasts well under a minute,
-  // and the run-on after the end of input adds kRunOnMs.
-  static constexpr int64_t kMaxMs = 120000 + con::kRunOnMs;
-
-  explicit Bounded(con::Stream& s) : s_(s) {}
-  size_t bytes = 0;
+  explicit Bounded(con::Stream& s) : Relay(s) {}
+  run_bounds::RunBounds bounds{1 << 20, 120000 + con::kRunOnMs};
   std::string out;
 
-  void finish(const con::Screen& sc) override { s_.finish(sc); }
   void text(std::string_view t) override {
-    bytes += t.size();
-    if (bytes > kMaxBytes) throw Runaway{"output"};
+    if (const char* why = bounds.wrote(t.size())) throw Runaway{why};
     out.append(t);
-    s_.text(t);
+    Relay::text(t);
   }
-  void present(const con::Screen& sc) override { s_.present(sc); }
-  int64_t now_ms() override { return s_.now_ms(); }
-  int64_t wall_seconds() override { return s_.wall_seconds(); }
   void pump(con::KeyQueue& q, int64_t deadline_ms, bool until_key) override {
-    s_.pump(q, deadline_ms, until_key);
-    if (s_.now_ms() > kMaxMs) throw Runaway{"time"};
+    Relay::pump(q, deadline_ms, until_key);
+    if (const char* why = bounds.pumped(q, now_ms())) throw Runaway{why};
   }
-  bool key_down(int vk) override { return s_.key_down(vk); }
-
- private:
-  con::Stream& s_;
 };
 
 struct Ended {
   int code = -1;
-  const char* runaway = nullptr;
+  std::string runaway;  // what went past its bound, if anything
   size_t bytes = 0;
   int64_t ms = 0;
   std::string out;
@@ -90,7 +80,7 @@ Ended run(const std::string& input, unsigned seed = 1) {
   con::set_seed_override(std::nullopt);
   close(in[0]);
   close(null);
-  r.bytes = b.bytes;
+  r.bytes = b.bounds.text();
   r.out = std::move(b.out);
   return r;
 }
@@ -100,8 +90,8 @@ void every_prefix_ends(const std::string& script) {
     const std::string input = script.substr(0, n);
     Ended r = run(input);
     const std::string shown = testing::PrintToString(input);
-    ASSERT_EQ(r.runaway, nullptr) << shown << ": runs away (" << r.runaway << "), " << r.bytes
-                                  << " bytes in " << r.ms << " ms";
+    ASSERT_EQ(r.runaway, "") << shown << ": runs away (" << r.runaway << "), " << r.bytes
+                             << " bytes in " << r.ms << " ms";
     EXPECT_EQ(r.code, 0) << shown;
   }
 }
