@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include "console/console.hpp"
+#include "console/keys.hpp"
 
 // Windows has neither; its builds never see these keys but must still compile them.
 #ifndef SIGTSTP
@@ -22,7 +23,7 @@ KeyEvent plain(uint8_t code) {
   return e;
 }
 
-KeyEvent extended(uint8_t scan, int vk = 0, uint8_t prefix = 224) {
+KeyEvent extended(uint8_t scan, int vk = 0, uint8_t prefix = kExtended) {
   KeyEvent e;
   e.vk = vk;
   e.codes[0] = prefix;
@@ -44,22 +45,28 @@ constexpr int kShift = 1, kAlt = 2, kCtrl = 4, kCapsLock = 64;
 // Caps Lock and Num Lock ride along in the field; they change no key.
 constexpr int kLocks = 64 | 128;
 
-// Arrows and the cursor pad by their final byte (CSI or SS3). Ctrl turns the arrows into the
-// console's Ctrl+arrow codes; the held state stays the arrow's.
+// An arrow's codes. Ctrl turns them into the console's Ctrl+arrow codes; the held state stays
+// the arrow's.
+KeyEvent arrow(int vk, bool ctrl) {
+  const CursorKey& a = *arrow_of_vk(vk);
+  return extended(ctrl ? a.ctrl_scan : a.scan, vk);
+}
+
+// Arrows and the cursor pad by their final byte (CSI or SS3).
 bool letter_key(char f, int mods, KeyEvent& e) {
   bool ctrl = mods & kCtrl;
   switch (f) {
     case 'A':
-      e = extended(ctrl ? 141 : 72, VK_UP);
+      e = arrow(VK_UP, ctrl);
       return true;
     case 'B':
-      e = extended(ctrl ? 145 : 80, VK_DOWN);
+      e = arrow(VK_DOWN, ctrl);
       return true;
     case 'C':
-      e = extended(ctrl ? 116 : 77, VK_RIGHT);
+      e = arrow(VK_RIGHT, ctrl);
       return true;
     case 'D':
-      e = extended(ctrl ? 115 : 75, VK_LEFT);
+      e = arrow(VK_LEFT, ctrl);
       return true;
     case 'H':
       e = extended(71);
@@ -311,7 +318,8 @@ void KeyDecoder::csi(size_t i, size_t j, std::vector<KeyEvent>& out) {
   }
   if (marker) return;
   if (f == 'R') {
-    // Always a cursor report: the probe asks on row 2, so it is never taken for Shift+F3.
+    // Always a cursor report, so that no reply to the start-up probe is lost. Legacy Shift+F3
+    // has the same form (CSI 1;2 R) and reads as a report too: no game takes F3.
     if (p.n == 2) out.push_back(report(KeyEvent::CursorReport, p.get(0, 0, 1), p.get(1, 0, 1)));
     return;
   }

@@ -1,6 +1,7 @@
 #include "console/record/format.hpp"
 
 #include "console/console.hpp"
+#include "console/keys.hpp"
 
 namespace con::record {
 namespace {
@@ -140,31 +141,32 @@ bool parse_hex8(std::string_view s, uint32_t& v) {
   return true;
 }
 
-// The arrows by name: their codes (224 and the scan code) and their virtual-key codes.
-struct Arrow {
-  const char* name;
-  uint8_t scan;
+// The arrows by name, in the file and in messages.
+struct ArrowName {
   int vk;
+  const char* word;
+  const char* glyph;
 };
-constexpr Arrow kArrows[] = {
-    {"up", 72, VK_UP}, {"down", 80, VK_DOWN}, {"left", 75, VK_LEFT}, {"right", 77, VK_RIGHT}};
+constexpr ArrowName kArrowNames[] = {
+    {VK_UP, "up", "↑"}, {VK_DOWN, "down", "↓"}, {VK_LEFT, "left", "←"}, {VK_RIGHT, "right", "→"}};
 
-const char* arrow_of_codes(const uint8_t* codes, size_t n) {
-  if (n != 2 || codes[0] != 224) return nullptr;
-  for (const Arrow& a : kArrows)
-    if (a.scan == codes[1]) return a.name;
+const ArrowName* name_of_vk(int vk) {
+  for (const ArrowName& a : kArrowNames)
+    if (a.vk == vk) return &a;
   return nullptr;
 }
 
-const char* arrow_of_vk(int vk) {
-  for (const Arrow& a : kArrows)
-    if (a.vk == vk) return a.name;
-  return nullptr;
+// The arrow these two codes give: kExtended and its scan code (with `any_prefix` also 0 and
+// its scan code, the numeric keypad's arrow, as messages name it).
+const ArrowName* name_of_codes(const uint8_t* codes, size_t n, bool any_prefix = false) {
+  if (n != 2 || !(codes[0] == kExtended || (any_prefix && codes[0] == 0))) return nullptr;
+  const CursorKey* a = arrow_of_scan(codes[1]);
+  return a ? name_of_vk(a->vk) : nullptr;
 }
 
 bool parse_vk(std::string_view s, int& vk) {
-  for (const Arrow& a : kArrows)
-    if (s == a.name) {
+  for (const ArrowName& a : kArrowNames)
+    if (s == a.word) {
       vk = a.vk;
       return true;
     }
@@ -176,8 +178,8 @@ bool parse_vk(std::string_view s, int& vk) {
 
 template <class Out>
 void append_vk(Out& out, int vk) {
-  if (const char* name = arrow_of_vk(vk)) {
-    out += name;
+  if (const ArrowName* a = name_of_vk(vk)) {
+    out += a->word;
   } else {
     append_uint(out, static_cast<uint64_t>(vk));
   }
@@ -185,10 +187,10 @@ void append_vk(Out& out, int vk) {
 
 bool parse_codes(std::string_view s, Line& l) {
   l.ncodes = 0;
-  for (const Arrow& a : kArrows)
-    if (s == a.name) {
-      l.codes[0] = 224;
-      l.codes[1] = a.scan;
+  for (const ArrowName& a : kArrowNames)
+    if (s == a.word) {
+      l.codes[0] = kExtended;
+      l.codes[1] = arrow_of_vk(a.vk)->scan;
       l.ncodes = 2;
       return true;
     }
@@ -245,36 +247,6 @@ bool parse_text(std::string_view s, Line& l) {
   return true;
 }
 
-const char* arrow_name(int scan) {
-  switch (scan) {
-    case 72:
-      return "↑";
-    case 80:
-      return "↓";
-    case 75:
-      return "←";
-    case 77:
-      return "→";
-    default:
-      return nullptr;
-  }
-}
-
-const char* vk_name(int vk) {
-  switch (vk) {
-    case VK_LEFT:
-      return "←";
-    case VK_UP:
-      return "↑";
-    case VK_RIGHT:
-      return "→";
-    case VK_DOWN:
-      return "↓";
-    default:
-      return nullptr;
-  }
-}
-
 std::string key_text(const Line& l) {
   std::string s;
   for (size_t k = 0; k < l.ncodes; ++k) {
@@ -283,7 +255,7 @@ std::string key_text(const Line& l) {
   }
   const char* name = nullptr;
   char one[2] = {0, 0};
-  if (l.ncodes == 2 && (l.codes[0] == 224 || l.codes[0] == 0)) name = arrow_name(l.codes[1]);
+  if (const ArrowName* a = name_of_codes(l.codes, l.ncodes, true)) name = a->glyph;
   if (l.ncodes == 1) {
     const int c = l.codes[0];
     if (c == 13) name = "Enter";
@@ -306,9 +278,9 @@ std::string key_text(const Line& l) {
 std::string vk_text(int vk) {
   std::string s = "key ";
   append_uint(s, static_cast<uint64_t>(vk));
-  if (const char* name = vk_name(vk)) {
+  if (const ArrowName* a = name_of_vk(vk)) {
     s += " (";
-    s += name;
+    s += a->glyph;
     s += ')';
   }
   return s;
@@ -358,8 +330,8 @@ void write_line(const Line& l, std::string& whole) {
       // No codes: the same as the key line before (a held key's repeats).
       if (l.ncodes) {
         out += ' ';
-        if (const char* name = arrow_of_codes(l.codes, l.ncodes)) {
-          out += name;
+        if (const ArrowName* a = name_of_codes(l.codes, l.ncodes)) {
+          out += a->word;
         } else {
           for (size_t k = 0; k < l.ncodes; ++k) {
             if (k) out += ',';

@@ -365,7 +365,7 @@ TEST(KeyDecoder, RepliesCarryTheirNumbers) {
   EXPECT_EQ(ev[1].arg[0], 31);
   EXPECT_EQ(ev[2].arg[0], 0);  // no flags pushed
   EXPECT_EQ(ev[3].kind, KeyEvent::Attributes);
-  // Shift+F3 has the cursor report's form; the probe asks on a row of its own, so it is one.
+  // Legacy Shift+F3 has the cursor report's form; it is read as one, so no reply is lost.
   EXPECT_EQ(ev[4].kind, KeyEvent::CursorReport);
   EXPECT_EQ((V{ev[4].arg[0], ev[4].arg[1]}), (V{1, 2}));
   EXPECT_GE(ev[5].arg[0], 1000000);  // a number too long is capped, never wraps

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console/console.hpp"
+#include "console/keys.hpp"
 #include "console/session.hpp"
 
 namespace con {
@@ -11,21 +12,6 @@ namespace {
 // Auto-repeat of a held key, as a desktop keyboard does it.
 constexpr int64_t kRepeatDelayMs = 500;
 constexpr int64_t kRepeatEveryMs = 33;
-
-int scan_of(int vk) {
-  switch (vk) {
-    case VK_UP:
-      return 72;
-    case VK_DOWN:
-      return 80;
-    case VK_LEFT:
-      return 75;
-    case VK_RIGHT:
-      return 77;
-    default:
-      return 0;
-  }
-}
 
 }  // namespace
 
@@ -43,7 +29,7 @@ void Headless::key(int code, int64_t at_ms) {
 }
 
 void Headless::arrow(int scan, int64_t at_ms) {
-  uint8_t c[2] = {224, static_cast<uint8_t>(scan)};
+  uint8_t c[2] = {kExtended, static_cast<uint8_t>(scan)};
   add(at_ms, c, 2);
 }
 
@@ -53,10 +39,10 @@ void Headless::type(std::string_view text, int64_t at_ms) {
 
 void Headless::hold(int vk, int64_t from_ms, int64_t to_ms, bool repeats) {
   holds_.push_back({vk, from_ms, to_ms});
-  int scan = scan_of(vk);
-  if (!repeats || scan == 0) return;
-  arrow(scan, from_ms);
-  for (int64_t t = from_ms + kRepeatDelayMs; t < to_ms; t += kRepeatEveryMs) arrow(scan, t);
+  const CursorKey* a = arrow_of_vk(vk);
+  if (!repeats || !a) return;
+  arrow(a->scan, from_ms);
+  for (int64_t t = from_ms + kRepeatDelayMs; t < to_ms; t += kRepeatEveryMs) arrow(a->scan, t);
 }
 
 bool Headless::deliver_due(KeyQueue& q) {

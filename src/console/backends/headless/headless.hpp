@@ -20,7 +20,7 @@ class Headless : public Backend {
   // --- Script. Times are virtual milliseconds; input scripted for a time already passed is
   // delivered at the next pump. Events at equal times keep their scripting order.
   void key(int code, int64_t at_ms = 0);
-  // An extended key: 224 then the scan code (72 up, 80 down, 75 left, 77 right).
+  // An extended key: kExtended then the scan code (the arrows' are in kArrows, keys.hpp).
   void arrow(int scan, int64_t at_ms = 0);
   // Each byte one key; '\n' is Enter (13).
   void type(std::string_view text, int64_t at_ms = 0);

@@ -7,6 +7,7 @@
 
 #include "console/backends/win32/win32_api.hpp"
 #include "console/console.hpp"
+#include "console/keys.hpp"
 
 namespace con {
 namespace {
@@ -43,21 +44,6 @@ BOOL WINAPI on_control(DWORD type) {
   // The window is closing or the session ends: the process goes when this returns.
   c->restore();
   return FALSE;
-}
-
-int vk_index(int vk) {
-  switch (vk) {
-    case VK_LEFT:
-      return 0;
-    case VK_UP:
-      return 1;
-    case VK_RIGHT:
-      return 2;
-    case VK_DOWN:
-      return 3;
-    default:
-      return -1;
-  }
 }
 
 int64_t monotonic_ms() {
@@ -306,7 +292,7 @@ void Win32Console::drain() {
       }
       if (r.EventType != KEY_EVENT) continue;
       const KEY_EVENT_RECORD& e = r.Event.KeyEvent;
-      if (vk_index(e.wVirtualKeyCode) >= 0) {
+      if (arrow_of_vk(e.wVirtualKeyCode)) {
         if (e.bKeyDown) {
           held_.press(e.wVirtualKeyCode, now_ms());
         } else {
@@ -364,7 +350,7 @@ void Win32Console::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
 bool Win32Console::key_down(int vk) {
   check_quit();
   drain();
-  return vk_index(vk) >= 0 && held_.down(vk, now_ms());
+  return arrow_of_vk(vk) && held_.down(vk, now_ms());
 }
 
 }  // namespace con

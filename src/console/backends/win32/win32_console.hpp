@@ -17,6 +17,7 @@
 
 #include "console/backend.hpp"
 #include "console/input/heldkeys.hpp"
+#include "console/keys.hpp"
 #include "console/screen.hpp"
 
 namespace con::win32 {
@@ -47,31 +48,25 @@ inline KeyCodes getch_codes(uint16_t vk, char16_t ch, uint32_t state) {
   const bool alt = (state & (kLeftAlt | kRightAlt)) != 0;
   const bool ctrl = (state & (kLeftCtrl | kRightCtrl)) != 0;
   const bool shift = (state & kShift) != 0;
-  // Cursor block, by virtual key: scan code, then the second code with Ctrl and with Alt.
-  struct Pad {
-    uint16_t vk;
-    uint8_t reg, ctrl, alt;
-  };
-  static const Pad kPad[] = {
+  // The cursor block but the arrows (con::kArrows), by virtual key.
+  static const CursorKey kPad[] = {
       {0x24, 71, 119, 151},  // Home
-      {0x26, 72, 141, 152},  // Up
       {0x21, 73, 132, 153},  // Page Up
-      {0x25, 75, 115, 155},  // Left
-      {0x27, 77, 116, 157},  // Right
       {0x23, 79, 117, 159},  // End
-      {0x28, 80, 145, 160},  // Down
       {0x22, 81, 118, 161},  // Page Down
       {0x2D, 82, 146, 162},  // Insert
       {0x2E, 83, 147, 163},  // Delete
   };
-  for (const Pad& p : kPad) {
-    if (p.vk != vk) continue;
+  const CursorKey* p = arrow_of_vk(vk);
+  for (const CursorKey& other : kPad)
+    if (!p && other.vk == vk) p = &other;
+  if (p) {
     if (alt) {
       k.codes[0] = 0;
-      k.codes[1] = p.alt;
+      k.codes[1] = p->alt_scan;
     } else {
-      k.codes[0] = (state & kEnhanced) ? 224 : 0;
-      k.codes[1] = ctrl ? p.ctrl : p.reg;
+      k.codes[0] = (state & kEnhanced) ? kExtended : 0;
+      k.codes[1] = ctrl ? p->ctrl_scan : p->scan;
     }
     k.n = 2;
     return k;
@@ -83,7 +78,7 @@ inline KeyCodes getch_codes(uint16_t vk, char16_t ch, uint32_t state) {
     k.n = 2;
   } else if (vk == 0x7A || vk == 0x7B) {  // F11, F12
     const int f = vk - 0x7A;
-    k.codes[0] = 224;
+    k.codes[0] = kExtended;
     k.codes[1] = static_cast<uint8_t>((alt ? 139 : ctrl ? 137 : shift ? 135 : 133) + f);
     k.n = 2;
   }
