@@ -46,8 +46,6 @@ class KeyInput {
   // Every key up: focus lost, suspended.
   void release_all() { held_.clear(); }
 
-  HeldKeys& held() { return held_; }
-
  private:
   struct Timed {
     KeyEvent e;

@@ -50,11 +50,9 @@ class Terminal : public Backend {
   void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
   bool key_down(int vk) override;
 
-  // What start() found out, and counters for the benchmark.
+  // What start() found out, and how often it woke up to wait (for the benchmark).
   bool keyboard_protocol() const { return protocol_; }
   bool ambiguous_wide() const { return amb_wide_; }
-  uint64_t bytes_written() const { return bytes_; }
-  uint64_t frames_written() const { return frames_; }
   uint64_t wakeups() const { return wakeups_; }
 
  private:
@@ -91,7 +89,7 @@ class Terminal : public Backend {
   Presenter presenter_{&encoder_};
   KeyInput input_;
   std::string out_;
-  uint64_t bytes_ = 0, frames_ = 0, wakeups_ = 0;
+  uint64_t wakeups_ = 0;
 };
 
 }  // namespace con

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "console/backends/fdio_posix.hpp"
 #include "console/backends/terminal/terminal.hpp"
@@ -35,12 +36,6 @@ int g_in = -1, g_out = -1;
 struct termios g_saved;
 char g_restore[64];
 size_t g_restore_len = 0;
-
-constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-constexpr int kOtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH, SIGPIPE};
-constexpr size_t kHandled = 13;
-struct sigaction g_old[kHandled];
 
 void wake() {
   int saved = errno;
@@ -84,29 +79,43 @@ void on_winch(int) {
   wake();
 }
 
+// Every signal the terminal backend handles while it runs, with its handler; what was there
+// before is put back at the end.
+struct Handled {
+  int sig;
+  void (*handler)(int);
+  unsigned flags;  // SA_RESETHAND is the sign bit
+};
+const Handled kHandled[] = {
+    {SIGINT, on_quit, SA_RESTART},
+    {SIGTERM, on_quit, SA_RESTART},
+    {SIGHUP, on_quit, SA_RESTART},
+    {SIGQUIT, on_quit, SA_RESTART},
+    {SIGSEGV, on_crash, SA_RESETHAND | SA_NODEFER},
+    {SIGBUS, on_crash, SA_RESETHAND | SA_NODEFER},
+    {SIGFPE, on_crash, SA_RESETHAND | SA_NODEFER},
+    {SIGILL, on_crash, SA_RESETHAND | SA_NODEFER},
+    {SIGABRT, on_crash, SA_RESETHAND | SA_NODEFER},
+    {SIGTSTP, on_tstp, SA_RESTART},
+    {SIGCONT, on_cont, SA_RESTART},
+    {SIGWINCH, on_winch, SA_RESTART},
+    // A terminal that goes away makes writes fail (and we end quietly), not kill us.
+    {SIGPIPE, SIG_IGN, 0},
+};
+struct sigaction g_old[std::size(kHandled)];
+
 void install_handlers() {
-  size_t k = 0;
-  auto install = [&](int sig, void (*fn)(int), int flags) {
+  for (size_t k = 0; k < std::size(kHandled); ++k) {
     struct sigaction sa {};
-    sa.sa_handler = fn;
+    sa.sa_handler = kHandled[k].handler;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = flags;
-    ::sigaction(sig, &sa, &g_old[k++]);
-  };
-  for (int s : kQuitSignals) install(s, on_quit, SA_RESTART);
-  for (int s : kCrashSignals) install(s, on_crash, SA_RESETHAND | SA_NODEFER);
-  install(SIGTSTP, on_tstp, SA_RESTART);
-  install(SIGCONT, on_cont, SA_RESTART);
-  install(SIGWINCH, on_winch, SA_RESTART);
-  // A terminal that goes away makes writes fail (and we end quietly), not kill us.
-  install(SIGPIPE, SIG_IGN, 0);
+    sa.sa_flags = static_cast<int>(kHandled[k].flags);
+    ::sigaction(kHandled[k].sig, &sa, &g_old[k]);
+  }
 }
 
 void restore_handlers() {
-  size_t k = 0;
-  for (int s : kQuitSignals) ::sigaction(s, &g_old[k++], nullptr);
-  for (int s : kCrashSignals) ::sigaction(s, &g_old[k++], nullptr);
-  for (int s : kOtherSignals) ::sigaction(s, &g_old[k++], nullptr);
+  for (size_t k = 0; k < std::size(kHandled); ++k) ::sigaction(kHandled[k].sig, &g_old[k], nullptr);
 }
 
 int64_t monotonic_ms() {
@@ -356,7 +365,6 @@ void Terminal::finish(const Screen& s) {
 void Terminal::write_all(const std::string& bytes) {
   if (gone_) return;
   size_t done = write_fully(out_fd_, bytes.data(), bytes.size());
-  bytes_ += static_cast<uint64_t>(done);
   // Hung up, closed, an I/O error: the program ends quietly at its next call.
   if (done < bytes.size()) gone_ = true;
 }
@@ -368,7 +376,6 @@ void Terminal::present(const Screen& s) {
   presenter_.frame(s, out_);
   if (out_.empty()) return;
   write_all(out_);
-  ++frames_;
 }
 
 void Terminal::update_size() {
