@@ -2,10 +2,8 @@
 // fuzz targets that drive whole games: once input has ended and its last key is taken, at most
 // kMaxTextAfterEnd bytes of text (what stream mode would print) and kMaxMsAfterEnd on the
 // clock (the console's run-on time, and the few seconds of sleep a game's end can add after
-// it). A caller whose runs are short can bound the whole run as well.
-//
-// Shared test code, kept under tests/ (the program has no use for it); the fuzz targets
-// include it from here.
+// it). A caller whose runs are short can bound the whole run as well. Test code, so it lives
+// under tests/; the fuzz targets include it from here.
 #pragma once
 
 #include <cinttypes>
@@ -60,7 +58,6 @@ class RunBounds {
     return nullptr;
   }
 
-  bool ended() const { return ended_; }
   size_t text() const { return text_; }
 
  private:

@@ -59,7 +59,7 @@ inline KeyCodes getch_codes(uint16_t vk, char16_t ch, uint32_t state) {
   };
   const CursorKey* p = arrow_of_vk(vk);
   for (const CursorKey& other : kPad)
-    if (!p && other.vk == vk) p = &other;
+    if (other.vk == vk) p = &other;
   if (p) {
     if (alt) {
       k.codes[0] = 0;
