@@ -24,9 +24,11 @@ set(GAMEBOX_WASM_LINK
     "-sASYNCIFY_IMPORTS=[gamebox_page_wait]"
     -sASYNCIFY_REMOVE=@${GAMEBOX_BROWSER}/asyncify-remove.txt
     -sALLOW_MEMORY_GROWTH
-    --js-library ${GAMEBOX_BROWSER}/library_browser.js)
-set(GAMEBOX_WASM_DEPENDS ${GAMEBOX_BROWSER}/library_browser.js
-                         ${GAMEBOX_BROWSER}/asyncify-remove.txt)
+    "SHELL:--js-library ${GAMEBOX_BROWSER}/library_browser.js"
+    "SHELL:--js-library ${CMAKE_SOURCE_DIR}/src/console/backends/stream/library_node.js")
+set(GAMEBOX_WASM_DEPENDS
+    ${GAMEBOX_BROWSER}/library_browser.js ${GAMEBOX_BROWSER}/asyncify-remove.txt
+    ${CMAKE_SOURCE_DIR}/src/console/backends/stream/library_node.js)
 
 add_executable(gamebox_page src/launcher/main_web.cpp)
 target_link_libraries(gamebox_page PRIVATE gamebox_lib)

@@ -1,14 +1,9 @@
-#include <emscripten/emscripten.h>
-
 #include "console/backends/browser/browser.hpp"
 #include "console/backends/platform.hpp"
 #include "console/backends/stream/stream.hpp"
 
-// Run by Node (the stream build), whether GAMEBOX_CLOCK=virtual is set there.
-EM_JS(int, gamebox_node_clock, (), {
-  if (typeof process != = 'object' || !process.versions || !process.versions.node) return -1;
-  return process.env['GAMEBOX_CLOCK'] == = 'virtual' ? 1 : 0;
-});
+// -1 in a page; under Node (library_node.js), 1 when GAMEBOX_CLOCK=virtual is set there, else 0.
+extern "C" int gamebox_node_clock();
 
 namespace con {
 

@@ -1,37 +1,20 @@
 // Stream mode in the WebAssembly build, run by Node: standard input and output through Node's
 // own synchronous file calls, since the C library's POSIX calls do not behave there (a pipe
 // with nothing in it reads as its end, poll waits for nothing).
-#include <emscripten/emscripten.h>
-
 #include <ctime>
 #include <vector>
 
 #include "console/backends/stream/stream.hpp"
 #include "console/console.hpp"
 
-// Writes all of data to descriptor fd; false once the reader is gone.
-EM_JS(int, gamebox_node_write, (int fd, const char* data, size_t len), {
-  const fs = require('fs');
-  let done = 0;
-  while (done < len) {
-    try {
-      done += fs.writeSync(fd, HEAPU8.subarray(data + done, data + len));
-    } catch (e) {
-      if (e.code != = 'EAGAIN') return 0;
-    }
-  }
-  return 1;
-});
-
+// Node's side (library_node.js).
+extern "C" {
+// Writes all of data to descriptor fd; 0 once the reader is gone.
+int gamebox_node_write(int fd, const char* data, size_t len);
 // Reads what descriptor fd has, waiting for it where the descriptor blocks: the count, 0 at
 // the end of input, -1 when nothing is there yet.
-EM_JS(int, gamebox_node_read, (int fd, char* buf, size_t cap), {
-  try {
-    return require('fs').readSync(fd, HEAPU8.subarray(buf, buf + cap), 0, cap, null);
-  } catch (e) {
-    return e.code == = 'EAGAIN' ? -1 : 0;
-  }
-});
+int gamebox_node_read(int fd, char* buf, size_t cap);
+}
 
 namespace con {
 
