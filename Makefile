@@ -65,12 +65,17 @@ test: build build-asan windows-if-available web-if-available
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
 
-# Every benchmark in bench/, built and run; prints the README's performance table.
+# Every benchmark in bench/, built and run (the page's too, where emscripten is installed);
+# prints the README's performance table.
 BENCHES := $(basename $(notdir $(wildcard bench/*_bench.cpp)))
 bench:
 	@tools/setup.sh run
 	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS) --target $(BENCHES)
+	@if command -v em++ >/dev/null 2>&1; then \
+	  $(MAKE) --no-print-directory web && \
+	  $(EMSCRIPTEN_ENV) cmake --build build-web -j $(JOBS) --target bench_pages; \
+	fi
 	@bench/run.sh build
 
 fuzz:

@@ -87,3 +87,44 @@ add_custom_target(
   site ALL
   DEPENDS ${GAMEBOX_SITE}/gamebox.js ${GAMEBOX_SITE}/gamebox.wasm ${GAMEBOX_SITE}/gamebox.css
           ${GAMEBOX_SITE}/index.html ${GAMEBOX_SITE}/gamebox.woff2)
+
+# The benchmark's page (make bench): the same page around a program that moves the parkour game
+# on to its final stage, with the page's side of the timing joined to the page script.
+set(GAMEBOX_BENCH_WEB ${CMAKE_SOURCE_DIR}/bench/web)
+set(GAMEBOX_BENCH_SITE ${CMAKE_BINARY_DIR}/bench)
+add_executable(gamebox_bench EXCLUDE_FROM_ALL ${GAMEBOX_BENCH_WEB}/parkour_stage.cpp)
+target_link_libraries(gamebox_bench PRIVATE gamebox_lib)
+set_target_properties(gamebox_bench PROPERTIES OUTPUT_NAME gamebox-bench SUFFIX .js
+                      LINK_DEPENDS "${GAMEBOX_WASM_DEPENDS};${GAMEBOX_BENCH_WEB}/library_bench.js")
+target_link_options(gamebox_bench PRIVATE ${GAMEBOX_WASM_LINK} -sENVIRONMENT=web -sMODULARIZE
+                    -sEXPORT_NAME=createGamebox -sEXIT_RUNTIME
+                    "SHELL:--js-library ${GAMEBOX_BENCH_WEB}/library_bench.js")
+add_custom_command(
+  OUTPUT ${GAMEBOX_BENCH_SITE}/gamebox.js
+  COMMAND ${CMAKE_COMMAND} -DXTERM=${GAMEBOX_XTERM}/lib/xterm.mjs
+          -DGLUE=$<TARGET_FILE:gamebox_bench>
+          "-DPAGE=${GAMEBOX_WEB}/page.js|${GAMEBOX_BENCH_WEB}/page_bench.js"
+          -DOUT=${GAMEBOX_BENCH_SITE}/gamebox.js -P ${CMAKE_SOURCE_DIR}/cmake/web_bundle.cmake
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:gamebox_bench>/gamebox-bench.wasm
+          ${GAMEBOX_BENCH_SITE}/gamebox-bench.wasm
+  COMMAND ${CMAKE_COMMAND} -E copy ${GAMEBOX_SITE}/index.html ${GAMEBOX_SITE}/gamebox.css
+          ${GAMEBOX_SITE}/gamebox.woff2 ${GAMEBOX_BENCH_SITE}/
+  DEPENDS gamebox_bench site ${GAMEBOX_WEB}/page.js ${GAMEBOX_BENCH_WEB}/page_bench.js
+          ${CMAKE_SOURCE_DIR}/cmake/web_bundle.cmake
+  COMMENT "The benchmark's page"
+  VERBATIM)
+
+# parkour_boss_bench itself, built as the page's program is, for a page that only runs it and
+# prints its figures (page_bench.mjs compares them with the native build's).
+add_executable(parkour_boss_bench_web EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/parkour_boss_bench.cpp
+               ${GAMEBOX_BENCH_WEB}/keep_browser.cpp)
+target_link_libraries(parkour_boss_bench_web PRIVATE gamebox_lib)
+set_target_properties(parkour_boss_bench_web PROPERTIES OUTPUT_NAME boss SUFFIX .js
+                      RUNTIME_OUTPUT_DIRECTORY ${GAMEBOX_BENCH_SITE}
+                      LINK_DEPENDS "${GAMEBOX_WASM_DEPENDS}")
+target_link_options(parkour_boss_bench_web PRIVATE ${GAMEBOX_WASM_LINK} -sENVIRONMENT=web)
+add_custom_command(
+  OUTPUT ${GAMEBOX_BENCH_SITE}/boss.html
+  COMMAND ${CMAKE_COMMAND} -E copy ${GAMEBOX_BENCH_WEB}/boss.html ${GAMEBOX_BENCH_SITE}/boss.html
+  DEPENDS parkour_boss_bench_web ${GAMEBOX_BENCH_WEB}/boss.html)
+add_custom_target(bench_pages DEPENDS ${GAMEBOX_BENCH_SITE}/gamebox.js ${GAMEBOX_BENCH_SITE}/boss.html)

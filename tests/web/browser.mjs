@@ -44,13 +44,14 @@ export async function serve(dir) {
 }
 
 // A fresh browser profile and the browser on it: { context, close() }.
-export async function browse() {
+export async function browse(flags = []) {
   const profile = mkdtempSync(join(tmpdir(), 'gamebox-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS, viewport: { width: 1280, height: 800 },
+    executablePath: '/usr/bin/chromium', args: [...CHROMIUM_FLAGS, ...flags], viewport: { width: 1280, height: 800 },
   });
   return {
     context,
+    profile,
     close: async () => {
       await context.close();
       rmSync(profile, { recursive: true, force: true });
