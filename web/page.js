@@ -115,6 +115,7 @@ const page = {
   },
   finish() {
     ended = true;
+    term.write('\x1b[?25l');  // the last screen stays, without a cursor that waits for nothing
     say('The game box has ended. Press Enter, or click here, to start again.', true);
   },
 };
@@ -187,6 +188,7 @@ createGamebox({
   onExit: (code) => {
     if (code !== 0 && !ended) {
       ended = true;
+      host.hidden = true;  // no game: the line alone
       say(`?${params.toString()}: ${refused.join(' ') || `the game box ended with code ${code}`}`,
           false);
     }

@@ -310,6 +310,11 @@ async function step(ctx, [kind, ...a]) {
     }
     case 'blur':
       return page.evaluate(() => window.dispatchEvent(new Event('blur')));
+    case 'hide':
+      return page.evaluate(() => {
+        Object.defineProperty(document, 'hidden', { value: true, configurable: true });
+        document.dispatchEvent(new Event('visibilitychange'));
+      });
     case 'status': {
       const end = Date.now() + 8000;
       let got;

@@ -26,6 +26,7 @@
 //   ['moves', glyph, ms]        the glyph is further right ms later
 //   ['still', ms, text, gone]   for ms the screen keeps showing text and never shows gone
 //   ['blur']                    the window loses the focus
+//   ['hide']                    the page is hidden (another tab in front)
 //   ['status', regexp]          the line under the console
 //   ['blank']                   nothing drawn: no game started
 //   ['native', args, input, regexp]  the lines of the native program's stream output (run with
@@ -77,9 +78,9 @@ export const cases = [
     ],
   },
   {
-    name: "the killer game's tally waits at its pause until a key",
+    name: "the killer game's tally waits at its pause until a key (seed 1: the player lives to vote)",
     steps: [
-      ['open', ''],
+      ['open', '?seed=1'],
       ['waitText', '1.贪吃蛇'],
       ['type', '3'],
       ['press', 'Enter'],
@@ -97,7 +98,7 @@ export const cases = [
     ],
   },
   {
-    name: 'the parkour game: a double jump, a held → through a jump, and a lost focus lets go',
+    name: 'the parkour game: a double jump, a held → through a jump; a lost focus or a hidden page lets go',
     steps: [
       ['open', '?seed=3'],
       ['waitText', '1.贪吃蛇'],
@@ -124,6 +125,13 @@ export const cases = [
       ['blur'],
       ['track', 'left', 1500],
       ['endsLeftOf', 'left', 14],
+      ['up', 'ArrowRight'],
+      ['standing'],
+      ['down', 'ArrowRight'],
+      ['track', 'held', 1200],
+      ['hide'],
+      ['track', 'hidden', 1500],
+      ['endsLeftOf', 'hidden', 14],
       ['up', 'ArrowRight'],
     ],
   },
