@@ -201,6 +201,9 @@ createGamebox({
 
 document.fonts.load(`16px ${FONT}`, '中●A').finally(() => {
   term.open(host);
+  // The keys come to its hidden text area, which takes no text: read-only, it has no caret
+  // blinking there for nothing (the browser repainted twice a second while the game waited).
+  term.textarea.readOnly = true;
   fit();
   term.focus();
 });
