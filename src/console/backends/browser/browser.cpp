@@ -4,7 +4,6 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
-#include <cmath>
 
 // What the page provides (library_browser.js).
 extern "C" {
