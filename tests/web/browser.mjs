@@ -229,6 +229,31 @@ async function step(ctx, [kind, ...a]) {
         check(w === 2 && next === 0, `${a[0]} at (${x}, ${y}) takes ${w} column(s)`);
       return;
     }
+    case 'size': {
+      const got = await page.evaluate(() => [window.gamebox.terminal.cols, window.gamebox.terminal.rows]);
+      check(got[0] === a[0] && got[1] === a[1], `the terminal is ${got[0]} x ${got[1]}, not ${a[0]} x ${a[1]}`);
+      return;
+    }
+    case 'viewport':
+      await page.setViewportSize({ width: a[0], height: a[1] });
+      return page.waitForTimeout(300);  // the page refits at the next frame
+    case 'fits': {
+      const f = await page.evaluate(() => {
+        const t = window.gamebox.terminal;
+        const r = t.element.querySelector('.xterm-screen').getBoundingClientRect();
+        const rows = t.element.querySelectorAll('.xterm-rows > div');
+        const last = rows[rows.length - 1].getBoundingClientRect();
+        const d = document.documentElement;
+        return { r: [r.left, r.top, r.right, r.bottom], last: last.bottom, w: innerWidth, h: innerHeight,
+                 scroll: d.scrollWidth > d.clientWidth || d.scrollHeight > d.clientHeight,
+                 n: rows.length, font: t.options.fontSize };
+      });
+      check(f.r[0] >= 0 && f.r[1] >= 0 && f.r[2] <= f.w && f.r[3] <= f.h && f.last <= f.h,
+            `the console (${f.r.map(Math.round)}, last row to ${Math.round(f.last)}) is not within ${f.w} x ${f.h}`);
+      check(!f.scroll, 'the page scrolls');
+      check(f.font >= 8, `the font shrank to ${f.font} px`);
+      return;
+    }
     case 'focused':
       check(await page.evaluate(() => document.activeElement === window.gamebox.terminal.textarea),
             'the terminal does not have the keyboard focus');

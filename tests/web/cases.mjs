@@ -15,6 +15,9 @@
 //   ['shade', x, y, css]        the colour the page paints that cell's background
 //   ['wide', glyph]             every such glyph on the screen takes two columns
 //   ['focused']                 the terminal has the keyboard focus
+//   ['size', cols, rows]        the terminal's size
+//   ['viewport', w, h]          the window resized to w x h pixels
+//   ['fits']                    the whole console within the window, no scrollbar, no cut row
 //   ['globals']                 the page adds no global to a blank page's but gamebox
 //   ['plainServer']             no cross-origin isolation header came, none is in effect
 //   ['prevented', key]          pressing key does nothing to the page (its default prevented)
@@ -43,6 +46,12 @@ export const cases = [
       ['column', 118, 2, 27, '*'],
       ['cells', 0, 3, '  *  1.贪吃蛇  2.跑酷  3.狼人杀   '],
       ['cursor', 5, 5],
+      ['size', 120, 30],
+      ['fits'],
+      ['viewport', 700, 420],
+      ['fits'],
+      ['viewport', 1280, 800],
+      ['fits'],
       ['attr', 2, 2, 0x30],
       ['shade', 60, 15, '#3a96dd'],
       ['wide', '贪'],
@@ -105,6 +114,8 @@ export const cases = [
       ['type', '2'],
       ['press', 'Enter'],
       ['waitText', '='.repeat(60)],
+      ['size', 60, 37],
+      ['fits'],
       ['sleep', 800],
       ['standing'],
       ['wide', '●'],
