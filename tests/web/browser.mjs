@@ -31,6 +31,7 @@ function check(ok, what) {
 export async function serve(dir) {
   const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '-d', dir, '0'],
                        { stdio: ['ignore', 'pipe', 'ignore'] });
+  process.on('exit', () => server.kill());  // also when a failure ends the run early
   const port = await new Promise((resolve, reject) => {
     let out = '';
     server.stdout.on('data', (d) => {
