@@ -5,7 +5,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # make fuzz runs every fuzz target for FUZZ_SECONDS each; make test runs each for a few seconds.
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build build-asan bench windows windows-if-available fuzz setup clean format
+.PHONY: run test build build-asan bench windows windows-if-available web web-if-available fuzz setup \
+  clean format
 
 run:
 	@tools/setup.sh run
@@ -36,17 +37,45 @@ windows-if-available:
 	  echo "No mingw-w64 cross compiler (x86_64-w64-mingw32-g++-posix): the Windows build and its wine test are skipped."; \
 	fi
 
-test: build build-asan windows-if-available
+# The site for a browser, build-web/site/ (serve it with any static file server): the same
+# sources built with Debian's emscripten, the terminal (xterm.js) from the npm registry as
+# web/package-lock.json pins it, the font cut from Debian's Noto CJK.
+WEB_CMAKE_FLAGS ?=
+EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
+web:
+	@tools/setup.sh web
+	@$(MAKE) --no-print-directory web/node_modules/.package-lock.json
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release $(WEB_CMAKE_FLAGS)
+	$(EMSCRIPTEN_ENV) cmake --build build-web -j $(JOBS)
+
+web/node_modules/.package-lock.json: web/package-lock.json
+	cd web && npm ci --no-audit --no-fund
+
+# make test builds the site where emscripten is installed (CI installs it); elsewhere the web
+# tests report themselves skipped.
+web-if-available:
+	@if command -v em++ >/dev/null 2>&1; then \
+	  $(MAKE) --no-print-directory web WEB_CMAKE_FLAGS=-DGAMEBOX_WERROR=ON; \
+	else \
+	  echo "No emscripten (em++): the site is not built and its tests are skipped."; \
+	fi
+
+test: build build-asan windows-if-available web-if-available
 	cd build && ctest --output-on-failure --no-tests=error -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure --no-tests=error -j $(JOBS)
 	JOBS=$(JOBS) fuzz/run.sh 5
 
-# Every benchmark in bench/, built and run; prints the README's performance table.
+# Every benchmark in bench/, built and run (the page's too, where emscripten is installed);
+# prints the README's performance table.
 BENCHES := $(basename $(notdir $(wildcard bench/*_bench.cpp)))
 bench:
 	@tools/setup.sh run
 	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS) --target $(BENCHES)
+	@if command -v em++ >/dev/null 2>&1; then \
+	  $(MAKE) --no-print-directory web && \
+	  $(EMSCRIPTEN_ENV) cmake --build build-web -j $(JOBS) --target bench_pages; \
+	fi
 	@bench/run.sh build
 
 fuzz:
@@ -57,7 +86,7 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf build build-asan build-win build-fuzz
+	rm -rf build build-asan build-win build-fuzz build-web
 
 # build/gamebox_<version>_<arch>.deb, checked by lintian. Built apart in build-deb/ with Debian's
 # layout (the program in /usr/games) and its hardening flags, without the tests.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing the game box needs, when it is missing (Debian/Ubuntu).
-# Usage: tools/setup.sh run|test|deb
+# Usage: tools/setup.sh run|test|deb|web
 # Installing takes root: as root it runs apt-get itself, otherwise through sudo; without either
 # it says in one line what to install, and fails.
 set -eu
@@ -36,6 +36,19 @@ if [ "$what" = test ]; then
   have_pkg fonts-dejavu-core || need+=(fonts-dejavu-core)
   # The locale sources, from which a terminal test builds the GBK locale it runs under.
   have_pkg locales || need+=(locales)
+fi
+if [ "$what" = web ]; then
+  # The site: Debian's emscripten, its font cut with fontTools (woff2 needs brotli) from Noto
+  # CJK, the page's parts from npm, and the browser its tests play it in. Node and npm only
+  # when missing: a Node.js of another source may be there already, and Debian's npm would
+  # conflict with it.
+  have_cmd em++ || need+=(emscripten)
+  /usr/bin/python3 -c 'import fontTools' 2>/dev/null || need+=(fonttools)
+  /usr/bin/python3 -c 'import brotli' 2>/dev/null || need+=(python3-brotli)
+  have_pkg fonts-noto-cjk || need+=(fonts-noto-cjk)
+  have_cmd node || need+=(nodejs)
+  have_cmd npm || need+=(npm)
+  have_cmd chromium || need+=(chromium)
 fi
 if [ "$what" = deb ]; then
   for c in dpkg-shlibdeps:dpkg-dev file:file lintian:lintian; do have_cmd "${c%%:*}" || need+=("${c#*:}"); done

@@ -1,0 +1,189 @@
+// What the page must do in a real browser, as scripted steps and what the screen must show:
+// browser.mjs plays each case in headless Chromium and reads the terminal's cells.
+//
+// Steps (x is the column, y the row, both from 0; keys are Playwright's names):
+//   ['open', query]             load the page (query such as '?seed=3'); every case starts so
+//   ['waitText', text, ms]      until the screen shows text (default 8 s)
+//   ['type', text]              each character pressed and released
+//   ['press', key, ms]          down, `ms` later up (default 0)
+//   ['down', key] ['up', key]   a key held / let go (a second down is an auto-repeat)
+//   ['sleep', ms]
+//   ['cells', x, y, text]       the text at (x, y), a two-column glyph taking its two columns
+//   ['row', y, x0, x1, ch]      every column x0..x1 of row y holds ch; ['column', x, y0, y1, ch]
+//   ['cursor', x, y]            where the terminal's cursor is
+//   ['attr', x, y, attr]        the cell's colours, as a console attribute (0x30: black on aqua)
+//   ['shade', x, y, css]        the colour the page paints that cell's background
+//   ['wide', glyph]             every such glyph on the screen takes two columns
+//   ['focused']                 the terminal has the keyboard focus
+//   ['size', cols, rows]        the terminal's size
+//   ['viewport', w, h]          the window resized to w x h pixels
+//   ['fits']                    the whole console within the window, no scrollbar, no cut row
+//   ['globals']                 the page adds no global to a blank page's but gamebox
+//   ['plainServer']             no cross-origin isolation header came, none is in effect
+//   ['prevented', key]          pressing key does nothing to the page (its default prevented)
+//   ['standing']                until the parkour player stands on the upper level
+//   ['track', name, ms]         the player's head, looked at every frame for ms
+//   ['rises', a, b, rows]       track a's highest head at least rows above track b's
+//   ['rightOf', name, x]        every head of track name right of column x
+//   ['endsLeftOf', name, x]     the last head of track name at or left of column x
+//   ['moves', glyph, ms]        the glyph is further right ms later
+//   ['still', ms, text, gone]   for ms the screen keeps showing text and never shows gone
+//   ['blur']                    the window loses the focus
+//   ['hide']                    the page is hidden (another tab in front)
+//   ['status', regexp]          the line under the console
+//   ['blank']                   nothing drawn: no game started
+//   ['native', args, input, regexp]  the lines of the native program's stream output (run with
+//                               args on input, virtual clock) that match are on the screen
+export const cases = [
+  {
+    name: 'the launcher: frame, menu, colours and cursor at the cells a terminal shows; focus, globals, headers, keys',
+    steps: [
+      ['open', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['row', 2, 2, 117, '*'],
+      ['row', 27, 2, 117, '*'],
+      ['column', 2, 2, 27, '*'],
+      ['column', 118, 2, 27, '*'],
+      ['cells', 0, 3, '  *  1.贪吃蛇  2.跑酷  3.狼人杀   '],
+      ['cursor', 5, 5],
+      ['size', 120, 30],
+      ['fits'],
+      ['viewport', 700, 420],
+      ['fits'],
+      ['viewport', 1280, 800],
+      ['fits'],
+      ['attr', 2, 2, 0x30],
+      ['shade', 60, 15, '#3a96dd'],
+      ['wide', '贪'],
+      ['focused'],
+      ['globals'],
+      ['plainServer'],
+      ['prevented', 'ArrowDown'],
+      ['prevented', 'ArrowUp'],
+      ['prevented', ' '],
+      ['prevented', 'Backspace'],
+      ['prevented', 'Tab'],
+      ['status', /^$/],
+    ],
+  },
+  {
+    name: '"12" Backspace Enter chooses 1; the snake sets off after "1" Enter at its cover; Escape',
+    steps: [
+      ['open', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '12'],
+      ['cells', 5, 5, '12 '],
+      ['press', 'Backspace'],
+      ['cells', 5, 5, '1  '],
+      ['press', 'Enter'],
+      ['waitText', '长虫竞逐'],
+      ['type', '1'],
+      ['cells', 51, 27, '1'],
+      ['press', 'Enter'],
+      ['waitText', '头'],
+      ['moves', '头', 1300],
+      ['press', 'Escape'],
+      ['waitText', '1.贪吃蛇  2.跑酷  3.狼人杀', 10000],
+    ],
+  },
+  {
+    name: "the killer game's tally waits at its pause until a key (seed 1: the player lives to vote)",
+    steps: [
+      ['open', '?seed=1'],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '3'],
+      ['press', 'Enter'],
+      ['waitText', '2.查看游戏规则'],
+      ['type', '1'],
+      ['waitText', '15人场'],
+      ['type', '1'],
+      ['waitText', '你选择投几号', 15000],
+      ['type', '2'],
+      ['press', 'Enter'],
+      ['waitText', '请按任意键继续'],
+      ['still', 1500, '投票情况', '第2晚'],
+      ['press', ' '],
+      ['waitText', '第2晚'],
+    ],
+  },
+  {
+    name: 'the parkour game: a double jump, a held → through a jump; a lost focus or a hidden page lets go',
+    steps: [
+      ['open', '?seed=3'],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '2'],
+      ['press', 'Enter'],
+      ['waitText', '='.repeat(60)],
+      ['size', 60, 37],
+      ['fits'],
+      ['sleep', 800],
+      ['standing'],
+      ['wide', '●'],
+      ['press', 'ArrowUp', 60],
+      ['track', 'single', 1500],
+      ['standing'],
+      ['press', 'ArrowUp', 60],
+      ['sleep', 190],
+      ['press', 'ArrowUp', 60],
+      ['track', 'double', 1700],
+      ['rises', 'double', 'single', 2],
+      ['standing'],
+      ['down', 'ArrowRight'],
+      ['track', 'before', 1200],
+      ['press', 'ArrowUp', 80],
+      ['track', 'after', 2000],
+      ['rightOf', 'after', 14],
+      ['blur'],
+      ['track', 'left', 1500],
+      ['endsLeftOf', 'left', 14],
+      ['up', 'ArrowRight'],
+      ['standing'],
+      ['down', 'ArrowRight'],
+      ['track', 'held', 1200],
+      ['hide'],
+      ['track', 'hidden', 1500],
+      ['endsLeftOf', 'hidden', 14],
+      ['up', 'ArrowRight'],
+    ],
+  },
+  {
+    name: '?seed=4 plays the game --seed 4 plays',
+    steps: [
+      ['open', '?seed=4'],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '3'],
+      ['press', 'Enter'],
+      ['waitText', '2.查看游戏规则'],
+      ['type', '11'],
+      ['waitText', '杀掉了'],
+      ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
+    ],
+  },
+  {
+    name: 'a seed that is no number: one line, and no game',
+    steps: [
+      ['open', '?seed=4x'],
+      ['status', /^\?seed=4x: --seed needs a whole number from 0 to 4294967295$/],
+      ['blank'],
+      ['open', '?seed=4294967296'],
+      ['status', /^\?seed=4294967296: --seed needs a whole number from 0 to 4294967295$/],
+      ['blank'],
+    ],
+  },
+  {
+    name: 'the end of the program: the last screen stays, one line says how to start again, Enter does',
+    steps: [
+      ['open', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '0'],
+      ['press', 'Enter'],
+      ['status', /^The game box has ended\. Press Enter, or click here, to start again\.$/],
+      ['row', 2, 2, 117, '*'],
+      ['cells', 5, 5, '0'],
+      ['press', 'Enter'],
+      ['waitText', '1.贪吃蛇'],
+      ['cells', 5, 5, ' '],
+      ['status', /^$/],
+    ],
+  },
+];
