@@ -7,8 +7,17 @@
 #define CON_HAVE_ICONV 0  // Windows: no other charset than UTF-8 here
 #endif
 
+#if __has_include(<langinfo.h>)
+#include <langinfo.h>
+#define CON_HAVE_LANGINFO 1
+#else
+#define CON_HAVE_LANGINFO 0  // Windows: the console and the pipes speak UTF-8 or UTF-16 here
+#endif
+
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
 
 namespace con {
 namespace {
@@ -107,6 +116,20 @@ bool Encoder::set_charset(const std::string& charset) {
   cd_ = cd;
   return true;
 #endif
+}
+
+std::string Encoder::locale_charset() {
+  std::string charset;
+#if CON_HAVE_LANGINFO
+  const char* cur = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = cur ? cur : "C";
+  if (std::setlocale(LC_CTYPE, "")) {
+    const char* cs = nl_langinfo(CODESET);
+    if (cs && (std::strncmp(cs, "GB", 2) == 0 || std::strncmp(cs, "gb", 2) == 0)) charset = cs;
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+#endif
+  return charset;
 }
 
 bool Encoder::put(char32_t c, std::string& out) {

@@ -34,6 +34,9 @@ class Encoder {
   // `charset` is an iconv name such as "GBK" or "GB18030"; empty for UTF-8. False (and UTF-8
   // stays) when iconv cannot convert to it.
   bool set_charset(const std::string& charset);
+  // The locale's charset when it is a GB one (GBK, GB18030, GB2312), or "" for UTF-8, which
+  // everything else is taken as, as terminals do. The program's own locale stays as it was.
+  static std::string locale_charset();
   ~Encoder();
   Encoder(const Encoder&) = delete;
   Encoder& operator=(const Encoder&) = delete;
