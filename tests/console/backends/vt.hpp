@@ -73,6 +73,7 @@ struct Vt {
   int grants = 31;
   std::vector<int> flags;  // the keyboard flags' stack
   int scrolled = 0;        // rows gone off the top
+  size_t fed = 0;          // bytes taken
   int bad = 0;             // bytes that are no text in the charset
   int da1s = 0;            // DA1 queries answered
   // Queries and mode changes in order: "cpr ROW;COL" (as answered), "flags?", "da1", "push N",
@@ -124,6 +125,7 @@ struct Vt {
 
   // Takes bytes as they come: a sequence or glyph cut off waits for the next call.
   void feed(std::string_view bytes) {
+    fed += bytes.size();
     held_.append(bytes);
     const std::string& b = held_;
     size_t i = 0;
@@ -195,21 +197,14 @@ struct Vt {
       return c;
     }
 #if VT_HAVE_ICONV
-    iconv_t cd = iconv_open("UTF-32LE", charset.c_str());
-    std::string in(g);
-    char out[8] = {};
-    char* src = in.data();
-    char* dst = out;
-    size_t src_left = in.size(), dst_left = sizeof out;
-    const size_t r = cd == reinterpret_cast<iconv_t>(-1)
-                         ? static_cast<size_t>(-1)
-                         : iconv(cd, &src, &src_left, &dst, &dst_left);
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-    if (r != static_cast<size_t>(-1) && dst_left == 4) {
-      const auto u = [&](int k) {
-        return static_cast<char32_t>(static_cast<unsigned char>(out[k]));
-      };
-      return u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24;
+    if (iconv_t cd = iconv_open("UTF-32LE", charset.c_str()); cd != reinterpret_cast<iconv_t>(-1)) {
+      char32_t u = 0;  // little-endian, as the machines the tests run on
+      std::string in(g);
+      char *src = in.data(), *dst = reinterpret_cast<char*>(&u);
+      size_t src_left = in.size(), dst_left = sizeof u;
+      const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1);
+      iconv_close(cd);
+      if (ok && dst_left == 0) return u;
     }
 #endif
     ++bad;
