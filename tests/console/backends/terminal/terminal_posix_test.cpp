@@ -56,9 +56,7 @@ struct FakeTerminal {
     vt.grants = k.grants;
     vt.charset = k.charset;
     vt.y = k.row;
-    struct winsize ws {};
-    ws.ws_col = static_cast<unsigned short>(k.sized ? k.cols : 0);
-    ws.ws_row = static_cast<unsigned short>(k.sized ? k.rows : 0);
+    winsize ws = size(k.sized ? k.cols : 0, k.sized ? k.rows : 0);
     EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, &ws), 0);
     th = std::thread([this] {
       char buf[4096];
@@ -102,14 +100,12 @@ struct FakeTerminal {
     const vt::Vt v = now();
     return {v.events.begin() + static_cast<long>(std::min(from, v.events.size())), v.events.end()};
   }
-  size_t count(const std::string& event) {
-    const std::vector<std::string> e = events();
-    return static_cast<size_t>(std::count(e.begin(), e.end(), event));
+  long count(const std::string& event) { return std::ranges::count(events(), event); }
+  static winsize size(int cols, int rows) {
+    return {static_cast<unsigned short>(rows), static_cast<unsigned short>(cols), 0, 0};
   }
   void resize(int cols, int rows) {
-    struct winsize ws {};
-    ws.ws_col = static_cast<unsigned short>(cols);
-    ws.ws_row = static_cast<unsigned short>(rows);
+    winsize ws = size(cols, rows);
     ioctl(master, TIOCSWINSZ, &ws);
     std::lock_guard<std::mutex> l(mu);
     vt.resize(cols, rows);
@@ -140,10 +136,10 @@ int exit_code_of(const std::function<void()>& f) {
 
 // How long the start (the probe) took, in milliseconds.
 int64_t start_ms(Terminal& t, con::Screen& s) {
-  const auto t0 = std::chrono::steady_clock::now();
+  using namespace std::chrono;
+  const auto t0 = steady_clock::now();
   t.start(s);
-  const auto d = std::chrono::steady_clock::now() - t0;
-  return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+  return duration_cast<milliseconds>(steady_clock::now() - t0).count();
 }
 
 // The codes the program reads of what the terminal sends.
@@ -220,7 +216,7 @@ TEST(Terminal, ATerminalThatAnswersOnlyTheFirstRoundIsReadWithoutTheProtocol) {
   EXPECT_LT(ms, Terminal::kProbeTimeoutMs + 300);  // one bounded wait, not more
   t.finish(s);
   EXPECT_EQ(ft.pushed(), 0u);
-  EXPECT_EQ(ft.count("push 31"), 1u);  // the probe's own, none for the run
+  EXPECT_EQ(ft.count("push 31"), 1);  // the probe's own, none for the run
 }
 
 TEST(Terminal, AProtocolThatGrantsTooLittleIsNotUsed) {
@@ -236,24 +232,22 @@ TEST(Terminal, AProtocolThatGrantsTooLittleIsNotUsed) {
   t.pump(q, t.now_ms() + 30, false);
   EXPECT_EQ(q.size(), 2u);  // read as typed: nothing is dropped on a guess
   t.finish(s);
-  EXPECT_EQ(ft.count("push 31"), 1u);
+  EXPECT_EQ(ft.count("push 31"), 1);
 }
 
 // GAMEBOX_AMBIGUOUS_WIDTH overrides what the probe measured, by number or by word.
 TEST(Terminal, TheAmbiguousWidthVariableOverridesTheProbe) {
-  struct Case {
-    const char* value;
-    bool terminal_wide, wide;
-  };
-  for (const Case& c :
-       {Case{"wide", false, true}, Case{"2", false, true}, Case{"narrow", true, false},
-        Case{"1", true, false}, Case{"bogus", true, true}}) {
-    setenv("GAMEBOX_AMBIGUOUS_WIDTH", c.value, 1);
-    FakeTerminal ft({.wide = c.terminal_wide});
+  // The value, whether the terminal draws them wide, whether the program takes them so.
+  for (const auto& [value, terminal_wide, wide] :
+       {std::tuple{"wide", false, true}, std::tuple{"2", false, true},
+        std::tuple{"narrow", true, false}, std::tuple{"1", true, false},
+        std::tuple{"bogus", true, true}}) {
+    setenv("GAMEBOX_AMBIGUOUS_WIDTH", value, 1);
+    FakeTerminal ft({.wide = terminal_wide});
     con::Screen s;
     Terminal t(ft.slave, ft.slave);
     t.start(s);
-    EXPECT_EQ(t.ambiguous_wide(), c.wide) << c.value;
+    EXPECT_EQ(t.ambiguous_wide(), wide) << value;
     t.finish(s);
   }
   unsetenv("GAMEBOX_AMBIGUOUS_WIDTH");
@@ -452,7 +446,7 @@ TEST(Terminal, PollsReadTypedKeysAndTheEnvironmentIsHeeded) {
     EXPECT_EQ(q.pop(), 'k');
   }
   EXPECT_EQ(ft.termios_of(), before);
-  EXPECT_EQ(ft.count("flags?"), 0u);
+  EXPECT_EQ(ft.count("flags?"), 0);
   const vt::Vt v = ft.now();
   EXPECT_EQ(v.text().find("too small"), std::string::npos);
   EXPECT_EQ(v.row(0).substr(0, 4), "top ");
@@ -658,12 +652,9 @@ TEST(Terminal, ACrashRestoresTheTerminalFromTheSignalHandler) {
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGSEGV);  // the crash goes on to its default end
   EXPECT_EQ(ft.termios_of(), before);
-  // The run's modes, then the handler's restore.
-  const std::vector<std::string> e = ft.events();
-  ASSERT_GE(e.size(), 6u);
-  EXPECT_EQ(std::vector<std::string>(e.end() - 6, e.end()),
-            (std::vector<std::string>{"autowrap off", "focus on", "push 31", "pop", "focus off",
-                                      "autowrap on"}));
+  // After the probe's eight queries and pushes: the run's modes, then the handler's restore.
+  EXPECT_EQ(ft.events(8), (std::vector<std::string>{"autowrap off", "focus on", "push 31", "pop",
+                                                    "focus off", "autowrap on"}));
   expect_restored(ft.now());
 }
 
