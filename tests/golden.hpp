@@ -29,6 +29,8 @@
 #include <vector>
 
 #include "console/backends/headless/headless.hpp"
+#include "console/backends/presenter.hpp"
+#include "console/backends/vt.hpp"
 #include "console/screen.hpp"
 #include "console/session.hpp"
 
@@ -274,11 +276,77 @@ inline ::testing::AssertionResult matches(const std::string& name, const std::st
          << d;
 }
 
+// Every frame of the runs while it lives, presented as a terminal gets them and shown on the
+// strict terminal of console/backends/vt.hpp: one that draws every non-ASCII glyph two columns
+// wide (the ambiguous ones too, as CJK players set it) and keeps a mark where mlterm would
+// leave a block in its default colours. The first frame that the terminal shows otherwise
+// than the model has it, or that leaves a mark, is the fault.
+class TerminalWatch {
+ public:
+  TerminalWatch() {
+    con::Headless::watch = [this](const con::Screen& s, bool first) { show(s, first); };
+  }
+  ~TerminalWatch() { con::Headless::watch = nullptr; }
+  TerminalWatch(const TerminalWatch&) = delete;
+  TerminalWatch& operator=(const TerminalWatch&) = delete;
+
+  int frames() const { return frames_; }
+  const std::string& fault() const { return fault_; }
+
+ private:
+  void show(const con::Screen& s, bool first) {
+    if (first) {
+      presenter_ = con::Presenter();
+      presenter_.set_size(120, 40);
+      presenter_.set_ambiguous_wide(true);
+      vt_ = vt::Vt(120, 40, true);
+      vt_.strict = true;
+    }
+    ++frames_;
+    out_.clear();
+    presenter_.frame(s, out_);
+    vt_.run(out_);
+    if (!fault_.empty()) return;
+    std::string why = vt_.clean() ? "" : vt_.first_mark;
+    for (int y = 0; y < s.height() && why.empty(); ++y) {
+      for (int x = 0; x < s.width() && why.empty(); ++x) {
+        const con::Cell& c = s.at(x, y);
+        const vt::Cell& v = vt_.at(x, y);
+        const char32_t want = c.half == con::Half::Trail ? 0 : c.ch;
+        if (v.ch != want || v.fg != vt::sgr_fg(c.attr) || v.bg != vt::sgr_bg(c.attr)) {
+          char b[96];
+          std::snprintf(b, sizeof b, "(%d, %d) shows U+%04X %d/%d, the model U+%04X %02X", x, y,
+                        static_cast<unsigned>(v.ch), v.fg, v.bg, static_cast<unsigned>(want),
+                        c.attr);
+          why = b;
+        }
+      }
+    }
+    if (!why.empty()) {
+      fault_ = "frame " + std::to_string(frames_) + ": " + why + ", after " +
+               ::testing::PrintToString(out_.substr(0, 400));
+    }
+  }
+
+  con::Presenter presenter_;
+  vt::Vt vt_{120, 40, true};
+  std::string out_;
+  int frames_ = 0;
+  std::string fault_;
+};
+
 // The moments of one scripted run: each compared as it comes, and the test checks at its end
 // that every planned moment was reached, in order (a moment never reached would check nothing).
+// Meanwhile every frame of the run goes to a terminal (TerminalWatch).
 class Film {
  public:
   explicit Film(std::string scenario) : scenario_(std::move(scenario)) {}
+  ~Film() {
+    EXPECT_GT(watch_.frames(), 0) << scenario_ << ": no frame was shown";
+    EXPECT_EQ(watch_.fault(), "") << scenario_ << ": a frame on the terminal";
+  }
+  Film(const Film&) = delete;
+  Film& operator=(const Film&) = delete;
 
   void shot(const std::string& moment, const std::string& what,
             const con::Screen& s = con::screen()) {
@@ -290,6 +358,7 @@ class Film {
  private:
   std::string scenario_;
   std::vector<std::string> taken_;
+  TerminalWatch watch_;
 };
 
 // A headless console that also hands every piece of text the program writes to a callback, so

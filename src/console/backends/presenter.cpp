@@ -7,8 +7,17 @@
 #define CON_HAVE_ICONV 0  // Windows: no other charset than UTF-8 here
 #endif
 
+#if __has_include(<langinfo.h>)
+#include <langinfo.h>
+#define CON_HAVE_LANGINFO 1
+#else
+#define CON_HAVE_LANGINFO 0  // Windows: the console and the pipes speak UTF-8 or UTF-16 here
+#endif
+
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
 
 namespace con {
 namespace {
@@ -19,6 +28,9 @@ constexpr int kEraseRun = 10;
 constexpr uint8_t kNoticeAttr = 0x4F;  // bright white on red
 // What the terminal shows where the presenter does not know: no model cell holds it.
 constexpr char32_t kUnknown = 0xFFFFFFFF;
+// The second half of a two-column glyph whose first half was just written over: it is written
+// next, in the same run of text. No model cell holds it either.
+constexpr char32_t kLeftBehind = 0xFFFFFFFE;
 
 struct Range {
   char32_t lo, hi;
@@ -104,6 +116,20 @@ bool Encoder::set_charset(const std::string& charset) {
   cd_ = cd;
   return true;
 #endif
+}
+
+std::string Encoder::locale_charset() {
+  std::string charset;
+#if CON_HAVE_LANGINFO
+  const char* cur = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = cur ? cur : "C";
+  if (std::setlocale(LC_CTYPE, "")) {
+    const char* cs = nl_langinfo(CODESET);
+    if (cs && (std::strncmp(cs, "GB", 2) == 0 || std::strncmp(cs, "gb", 2) == 0)) charset = cs;
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+#endif
+  return charset;
 }
 
 bool Encoder::put(char32_t c, std::string& out) {
@@ -241,129 +267,156 @@ void Presenter::drop_notice(const Screen& s, std::string& out) {
   notice_row_ = -1;
 }
 
+void Presenter::clear(const Screen& s, std::string& out) {
+  // Cleared in the background of the last "color" command, so the model's blanks in that
+  // colour need no writing.
+  const int mw = s.width(), mh = s.height();
+  const Cell blank{U' ', s.fill_attr(), Half::Single};
+  front_.assign(static_cast<size_t>(mw) * static_cast<size_t>(mh), blank);
+  fw_ = mw;
+  fh_ = mh;
+  ffill_ = s.fill_attr();
+  pen_fg_ = pen_bg_ = -1;
+  pen(s.fill_attr(), out);
+  out += "\x1b[2J";  // ED: erase the whole screen in the current background
+  cx_ = cy_ = -1;
+  outside_to_default(s, out);
+  notice_.clear();
+  notice_row_ = -1;
+  full_ = false;
+}
+
+void Presenter::outside_to_default(const Screen& s, std::string& out) {
+  const int mw = s.width(), mh = s.height();
+  if (cols_ <= mw && rows_ <= mh) return;
+  out += "\x1b[0m";
+  pen_fg_ = pen_bg_ = -1;
+  if (cols_ > mw) {
+    for (int y = 0; y < std::min(mh, rows_); ++y) {
+      move(mw, y, out);
+      out += "\x1b[K";  // EL: to the end of the row
+    }
+  }
+  if (rows_ > mh) {
+    move(0, mh, out);
+    out += "\x1b[J";  // ED: to the end of the screen
+  }
+}
+
+void Presenter::move_for_write(const Screen& s, int x, int y, std::string& out) {
+  // A short gap of unchanged plain cells in the current colours is written again: shorter than
+  // a cursor move.
+  const int gap = x - cx_;
+  if (y == cy_ && cx_ >= 0 && gap > 0 && gap <= 3) {
+    bool plain = true;
+    for (int k = cx_; k < x && plain; ++k) {
+      const Cell& c = s.at(k, y);
+      plain = c.half == Half::Single && c.ch >= 0x20 && c.ch < 0x7F && (c.attr & 15) == pen_fg_ &&
+              (c.attr >> 4) == pen_bg_;
+    }
+    if (plain) {
+      for (int k = cx_; k < x; ++k) out += static_cast<char>(s.at(k, y).ch);
+      cx_ = x;
+      return;
+    }
+  }
+  move(x, y, out);
+}
+
+bool Presenter::two_columns(char32_t ch) {
+  if (ch < 0x80 || zero_width(ch) || !(always_wide(ch) || amb_wide_)) return false;
+  scratch_.clear();
+  return !enc_ || enc_->put(ch, scratch_);
+}
+
+bool Presenter::in_wide_glyph(int x, int y) {
+  const Cell& f = front(x, y);
+  if (f.ch == kLeftBehind) return true;
+  if (f.half == Half::Lead) return two_columns(f.ch);
+  return f.half == Half::Trail && x > 0 && front(x - 1, y).half == Half::Lead &&
+         two_columns(front(x - 1, y).ch);
+}
+
+void Presenter::note_left_behind(int x, int cols, int y) {
+  const int last = x + cols - 1;
+  if (last + 1 < fw_ && front(last, y).half == Half::Lead && two_columns(front(last, y).ch))
+    front(last + 1, y) = Cell{kLeftBehind, 0, Half::Single};
+}
+
+void Presenter::draw_row(const Screen& s, int y, int w, std::string& out) {
+  int x = 0;
+  while (x < w) {
+    const Cell& c = s.at(x, y);
+    if (c.half == Half::Lead) {
+      if (x + 1 >= w) {
+        // Cut off by the terminal's edge: a blank in its place.
+        const Cell cut{U' ', c.attr, Half::Single};
+        if (!(front(x, y) == cut)) {
+          move_for_write(s, x, y, out);
+          pen(c.attr, out);
+          glyph(U' ', 1, out);
+          front(x, y) = cut;
+        }
+        ++x;
+        continue;
+      }
+      const Cell& t = s.at(x + 1, y);
+      if (!(front(x, y) == c && front(x + 1, y) == t)) {
+        move_for_write(s, x, y, out);
+        pen(c.attr, out);
+        glyph(c.ch, 2, out);
+        note_left_behind(x, 2, y);
+        front(x, y) = c;
+        front(x + 1, y) = t;
+      }
+      x += 2;
+      continue;
+    }
+    // A trail without its lead cannot come from the model; draw it as a blank all the same.
+    const Cell want = c.half == Half::Trail ? Cell{U' ', c.attr, Half::Single} : c;
+    const Cell& f = front(x, y);
+    if (f == want || (c.half == Half::Trail && f == c)) {
+      ++x;
+      continue;
+    }
+    if (want.ch == U' ') {
+      // A run of blanks is erased with ECH, up to the first cell of a two-column glyph the
+      // terminal shows: those get blanks written over them.
+      int n = 0;
+      while (x + n < w && s.at(x + n, y) == want && !in_wide_glyph(x + n, y)) ++n;
+      if (n >= kEraseRun) {
+        move_for_write(s, x, y, out);
+        pen(want.attr, out);
+        out += "\x1b[";  // ECH: blanks in the current background, the cursor stays
+        append_int(out, n);
+        out += 'X';
+        for (int k = 0; k < n; ++k) front(x + k, y) = want;
+        x += n;
+        continue;
+      }
+    }
+    move_for_write(s, x, y, out);
+    pen(want.attr, out);
+    glyph(want.ch, 1, out);
+    note_left_behind(x, 1, y);
+    front(x, y) = want;
+    ++x;
+  }
+}
+
 void Presenter::frame(const Screen& s, std::string& out) {
   const int mw = s.width(), mh = s.height();
   if (mw != fw_ || mh != fh_ || s.fill_attr() != ffill_) full_ = true;
   const bool with_notice = (cols_ < mw || rows_ < mh) && notice_on_;
-  const int vis_w = std::min(mw, cols_);
-  // The notice takes the terminal's last row when the model does not leave one free.
-  const int vis_h = with_notice && rows_ <= mh ? rows_ - 1 : std::min(mh, rows_);
-
   if (full_) {
-    // Clear in the background of the last "color" command, so the model's blanks in that
-    // colour need no writing; then what lies outside the model goes back to the terminal's
-    // default colours.
-    const Cell blank{U' ', s.fill_attr(), Half::Single};
-    front_.assign(static_cast<size_t>(mw) * static_cast<size_t>(mh), blank);
-    fw_ = mw;
-    fh_ = mh;
-    ffill_ = s.fill_attr();
-    pen_fg_ = pen_bg_ = -1;
-    pen(s.fill_attr(), out);
-    out += "\x1b[2J";  // ED: erase the whole screen in the current background
-    cx_ = cy_ = -1;
-    if (cols_ > mw || rows_ > mh) {
-      out += "\x1b[0m";
-      pen_fg_ = pen_bg_ = -1;
-      if (cols_ > mw) {
-        for (int y = 0; y < std::min(mh, rows_); ++y) {
-          move(mw, y, out);
-          out += "\x1b[K";  // EL: to the end of the row
-        }
-      }
-      if (rows_ > mh) {
-        move(0, mh, out);
-        out += "\x1b[J";  // ED: to the end of the screen
-      }
-    }
-    notice_.clear();
-    notice_row_ = -1;
-    full_ = false;
+    clear(s, out);
   } else if (!with_notice && notice_row_ >= 0) {
     drop_notice(s, out);
   }
-
-  auto front = [&](int x, int y) -> Cell& {
-    return front_[static_cast<size_t>(y) * static_cast<size_t>(mw) + static_cast<size_t>(x)];
-  };
-  // Moves to (x, y) for a write; a short gap of unchanged plain cells in the current colours
-  // is rewritten instead, which is shorter than a cursor move.
-  auto move_for_write = [&](int x, int y) {
-    int gap = x - cx_;
-    if (y == cy_ && cx_ >= 0 && gap > 0 && gap <= 3) {
-      bool plain = true;
-      for (int k = cx_; k < x && plain; ++k) {
-        const Cell& c = s.at(k, y);
-        plain = c.half == Half::Single && c.ch >= 0x20 && c.ch < 0x7F && (c.attr & 15) == pen_fg_ &&
-                (c.attr >> 4) == pen_bg_;
-      }
-      if (plain) {
-        for (int k = cx_; k < x; ++k) out += static_cast<char>(s.at(k, y).ch);
-        cx_ = x;
-        return;
-      }
-    }
-    move(x, y, out);
-  };
-
-  for (int y = 0; y < vis_h; ++y) {
-    int x = 0;
-    while (x < vis_w) {
-      const Cell& c = s.at(x, y);
-      Cell& f = front(x, y);
-      if (c.half == Half::Lead) {
-        if (x + 1 >= vis_w) {
-          // Cut off by the terminal's edge: a blank in its place.
-          const Cell cut{U' ', c.attr, Half::Single};
-          if (!(f == cut)) {
-            move_for_write(x, y);
-            pen(c.attr, out);
-            glyph(U' ', 1, out);
-            f = cut;
-          }
-          ++x;
-          continue;
-        }
-        const Cell& t = s.at(x + 1, y);
-        Cell& ft = front(x + 1, y);
-        if (!(f == c && ft == t)) {
-          move_for_write(x, y);
-          pen(c.attr, out);
-          glyph(c.ch, 2, out);
-          f = c;
-          ft = t;
-        }
-        x += 2;
-        continue;
-      }
-      // A trail without its lead cannot come from the model; draw it as a blank all the same.
-      const Cell want = c.half == Half::Trail ? Cell{U' ', c.attr, Half::Single} : c;
-      if (f == want || (c.half == Half::Trail && f == c)) {
-        ++x;
-        continue;
-      }
-      if (want.ch == U' ') {
-        int n = 1;
-        while (x + n < vis_w && s.at(x + n, y) == want) ++n;
-        if (n >= kEraseRun) {
-          move_for_write(x, y);
-          pen(want.attr, out);
-          out += "\x1b[";  // ECH: blanks in the current background, the cursor stays
-          append_int(out, n);
-          out += 'X';
-          for (int k = 0; k < n; ++k) front(x + k, y) = want;
-          x += n;
-          continue;
-        }
-      }
-      move_for_write(x, y);
-      pen(want.attr, out);
-      glyph(want.ch, 1, out);
-      f = want;
-      ++x;
-    }
-  }
-
+  // The notice takes the terminal's last row when the model does not leave one free.
+  const int vis_w = std::min(mw, cols_);
+  const int vis_h = with_notice && rows_ <= mh ? rows_ - 1 : std::min(mh, rows_);
+  for (int y = 0; y < vis_h; ++y) draw_row(s, y, vis_w, out);
   if (with_notice) notice(s, out);
 
   const bool shown = s.cursor_visible() && s.cursor_x() < vis_w && s.cursor_y() < vis_h;

@@ -7,6 +7,10 @@
 // whatever "color" and "cls" do. Every non-ASCII glyph takes two columns in the
 // model; glyphs the terminal draws one column wide (East Asian "ambiguous" ones, unless the
 // terminal draws those wide) get a blank after them, so the layout is the same either way.
+// A glyph the terminal shows two columns wide is only ever written over whole: whatever lands
+// on one of its halves is written in the same run of text as its other half, and an erase of
+// characters (ECH) never reaches into one (mlterm leaves a half so treated in its default
+// colours).
 // Pure: no I/O, so tests and the benchmark see exactly the bytes of each frame.
 #pragma once
 
@@ -30,6 +34,9 @@ class Encoder {
   // `charset` is an iconv name such as "GBK" or "GB18030"; empty for UTF-8. False (and UTF-8
   // stays) when iconv cannot convert to it.
   bool set_charset(const std::string& charset);
+  // The locale's charset when it is a GB one (GBK, GB18030, GB2312), or "" for UTF-8, which
+  // everything else is taken as, as terminals do. The program's own locale stays as it was.
+  static std::string locale_charset();
   ~Encoder();
   Encoder(const Encoder&) = delete;
   Encoder& operator=(const Encoder&) = delete;
@@ -68,10 +75,25 @@ class Presenter {
   int cursor_y() const { return cy_; }
 
  private:
+  // The full redraw's start: the terminal cleared in the model's fill colour, what lies outside
+  // the model back in its default colours, and what it shows known again.
+  void clear(const Screen& s, std::string& out);
+  void outside_to_default(const Screen& s, std::string& out);
+  // Brings row y to the model in its first `w` columns.
+  void draw_row(const Screen& s, int y, int w, std::string& out);
   void move(int x, int y, std::string& out);
+  // Moves to (x, y) for a write, or writes a short gap of unchanged cells again.
+  void move_for_write(const Screen& s, int x, int y, std::string& out);
   void pen(uint8_t attr, std::string& out);
   // Writes the glyph of `c` at the cursor; `cols` is 2 for a two-column glyph.
   void glyph(char32_t ch, int cols, std::string& out);
+  // Whether the terminal shows a two-column cell's glyph two columns wide, and whether the
+  // cell at x of row y is part of such a glyph there (or what is left of one).
+  bool two_columns(char32_t ch);
+  bool in_wide_glyph(int x, int y);
+  // A write over [x, x + cols) of row y left the second half of a two-column glyph behind.
+  void note_left_behind(int x, int cols, int y);
+  Cell& front(int x, int y) { return front_[static_cast<size_t>(y * fw_ + x)]; }
   void notice(const Screen& s, std::string& out);
   void drop_notice(const Screen& s, std::string& out);
 
@@ -89,6 +111,7 @@ class Presenter {
   bool notice_on_ = true;
   std::string notice_;  // as shown, on notice_row_ (-1: none shown)
   int notice_row_ = -1;
+  std::string scratch_;
 };
 
 }  // namespace con

@@ -10,124 +10,27 @@
 #include <tuple>
 #include <vector>
 
+#include "console/backends/vt.hpp"
+
 namespace {
 
 using con::Cell;
 using con::Half;
 using con::Presenter;
 using con::Screen;
-
-// Just enough of a VT terminal to replay what the presenter writes: CUP, CUF, SGR, ED, EL,
-// ECH, DECTCEM, CR, LF and text, with autowrap off and background colour erase. The default
-// colours are 39 and 49.
-struct Vt {
-  struct VCell {
-    char32_t ch = U'.';  // never written: not what any model cell holds
-    int fg = -1, bg = -1;
-  };
-  int w, h;
-  bool amb_wide;
-  std::vector<VCell> cells;
-  int x = 0, y = 0, fg = 39, bg = 49;
-  bool cursor = true;
-
-  Vt(int cols, int rows, bool wide) : w(cols), h(rows), amb_wide(wide), cells(cols * rows) {}
-  VCell& at(int cx, int cy) { return cells[static_cast<size_t>(cy * w + cx)]; }
-
-  void put(char32_t c, int width) {
-    if (x >= w) x = w - 1;
-    at(x, y) = {c, fg, bg};
-    if (width == 2 && x + 1 < w) at(x + 1, y) = {0, fg, bg};
-    x = std::min(x + width, w - 1);  // autowrap off: the cursor stops at the last column
-  }
-
-  void run(const std::string& b) {
-    size_t i = 0;
-    while (i < b.size()) {
-      unsigned char c = static_cast<unsigned char>(b[i]);
-      if (c == 0x1b) {
-        ASSERT_LT(i + 1, b.size());
-        ASSERT_EQ(b[i + 1], '[');
-        size_t j = i + 2;
-        while (j < b.size() && (b[j] < 0x40 || b[j] > 0x7e)) ++j;
-        ASSERT_LT(j, b.size());
-        std::string p = b.substr(i + 2, j - i - 2);
-        csi(p, b[j]);
-        i = j + 1;
-      } else if (c == '\r') {
-        x = 0;
-        ++i;
-      } else if (c == '\n') {
-        ASSERT_LT(y, h - 1) << "a line feed at the bottom would scroll";
-        ++y;
-        ++i;
-      } else {
-        char32_t g = con::decode_utf8(b, i);
-        put(g, g < 0x80 ? 1 : con::always_wide(g) || amb_wide ? 2 : 1);
-      }
-    }
-  }
-
-  void csi(const std::string& p, char f) {
-    std::vector<int> a;
-    if (!p.empty() && p[0] == '?') {
-      if (p == "?25") cursor = f == 'h';
-      return;
-    }
-    size_t s = 0;
-    while (s <= p.size()) {
-      size_t e = p.find(';', s);
-      if (e == std::string::npos) e = p.size();
-      a.push_back(e > s ? std::atoi(p.substr(s, e - s).c_str()) : 0);
-      s = e + 1;
-    }
-    auto arg = [&](size_t k, int d) { return k < a.size() && a[k] > 0 ? a[k] : d; };
-    switch (f) {
-      case 'H':
-        y = arg(0, 1) - 1;
-        x = arg(1, 1) - 1;
-        break;
-      case 'C':
-        x += arg(0, 1);
-        break;
-      case 'm':
-        for (int v : a) {
-          if ((v >= 30 && v <= 37) || (v >= 90 && v <= 97)) fg = v;
-          if ((v >= 40 && v <= 47) || (v >= 100 && v <= 107)) bg = v;
-          if (v == 0) fg = 39, bg = 49;
-        }
-        break;
-      case 'J':  // ED: 0 from the cursor to the end, 2 everything
-        for (int k = arg(0, 0) == 2 ? 0 : y * w + x; k < w * h; ++k) cells[k] = {U' ', fg, bg};
-        break;
-      case 'K':  // EL: 0 from the cursor to the end of the row, 2 the whole row
-        for (int k = arg(0, 0) == 2 ? 0 : x; k < w; ++k) at(k, y) = {U' ', fg, bg};
-        break;
-      case 'X':
-        for (int k = 0; k < arg(0, 1) && x + k < w; ++k) at(x + k, y) = {U' ', fg, bg};
-        break;
-      default:
-        ADD_FAILURE() << "unexpected CSI " << p << f;
-    }
-  }
-};
-
-int sgr_fg(uint8_t a) {
-  int n = a & 15, i = ((n & 1) << 2) | (n & 2) | ((n & 4) >> 2);
-  return (n & 8 ? 90 : 30) + i;
-}
-int sgr_bg(uint8_t a) {
-  int n = a >> 4, i = ((n & 1) << 2) | (n & 2) | ((n & 4) >> 2);
-  return (n & 8 ? 100 : 40) + i;
-}
+using vt::sgr_bg;
+using vt::sgr_fg;
+using vt::Vt;
 
 // Every visible model cell is on the VT with its glyph and colours; a glyph drawn one column
 // wide is followed by a blank.
 void expect_shows(Vt& vt, const Screen& s, int rows) {
+  ASSERT_EQ(vt.scrolled, 0) << "a line feed at the bottom scrolled";
+  ASSERT_TRUE(vt.clean()) << vt.first_mark;
   for (int y = 0; y < std::min(rows, s.height()); ++y) {
     for (int x = 0; x < std::min(vt.w, s.width()); ++x) {
       const Cell& c = s.at(x, y);
-      Vt::VCell& v = vt.at(x, y);
+      const vt::Cell& v = vt.at(x, y);
       if (c.half == Half::Trail) {
         char32_t lead = s.at(x - 1, y).ch;
         bool wide = con::always_wide(lead) || vt.amb_wide;
@@ -169,6 +72,7 @@ TEST(Presenter, FramesReproduceTheModelOnATerminal) {
     p.set_size(120, 40);
     p.set_ambiguous_wide(wide);
     Vt vt(120, 40, wide);
+    vt.strict = true;
     for (int frame = 0; frame < 200; ++frame) {
       scribble(s, rng);
       std::string out;
@@ -184,6 +88,80 @@ TEST(Presenter, FramesReproduceTheModelOnATerminal) {
       // Below the model the terminal keeps its own colours, whatever "color" did.
       EXPECT_EQ(vt.at(119, 35).bg, 49);
       EXPECT_EQ(vt.at(0, 30).bg, 49);
+    }
+  }
+}
+
+// The terminal model's strict rules, case by case as mlterm 3.9 showed them: a cell it leaves
+// in its default colours is marked. A two-column glyph goes whole, by blanks over both halves
+// in one run of text or by an erase of the row, never by half and never by ECH (mlterm left
+// the right half, or with a second glyph after it that glyph, standing). An erase of a
+// left-over half right after comes too late: the block was there.
+TEST(Presenter, TheStrictTerminalMarksWhatMltermLeavesInItsDefaultColours) {
+  const struct {
+    const char *before, *bytes;
+    std::vector<int> marked;
+  } cases[] = {
+      {"\x1b[1;5H︺", "\x1b[1;6H︹", {4}},
+      {"\x1b[1;5H血", "\x1b[1;6H ", {4}},
+      {"\x1b[1;5H血", "\x1b[1;5Hx", {5}},
+      {"\x1b[1;5H血", "\x1b[1;6Hx\x1b[1;5H\x1b[1X", {4}},
+      {"\x1b[1;5H血", "\x1b[1;5H\x1b[2X", {4, 5}},
+      {"\x1b[1;5H●", "\x1b[1;3H\x1b[10X", {4, 5}},
+      {"\x1b[1;5H●●", "\x1b[1;3H\x1b[10X", {4, 5, 6, 7}},
+      {"\x1b[1;5H血", "\x1b[1;6H  ", {4}},
+      {"\x1b[1;5H血", "\x1b[1;5H  ", {}},
+      {"\x1b[1;5H血", "\x1b[1;5H 贪", {}},
+      {"\x1b[1;5H血", "\x1b[1;5H\x1b[K", {}},
+      {"\x1b[1;5H血", "\x1b[1;6H\x1b[K", {}},
+  };
+  for (const auto& c : cases) {
+    Vt vt(20, 1, true);
+    vt.strict = true;
+    vt.run(std::string("\x1b[40m\x1b[2J") + c.before);
+    vt.run(c.bytes);
+    std::vector<int> marked;
+    for (int x = 0; x < vt.w; ++x)
+      if (vt.at(x, 0).marked) marked.push_back(x);
+    EXPECT_EQ(marked, c.marked) << testing::PrintToString(std::string(c.bytes));
+  }
+}
+
+// Rows that change where two-column glyphs stood: shown on the strict terminal, every frame
+// leaves nothing marked, whether the ambiguous glyphs are drawn one column wide or two.
+TEST(Presenter, TwoColumnGlyphsAreClearedWholeBeforeAnythingLandsOnThem) {
+  const struct {
+    const char *before, *after;
+  } rows[] = {
+      {"    ︺", "     ︹"},
+      {"    血", "     x"},
+      {"    血", ""},
+      {"  血", " 贪"},
+      {"  血  血", "   贪"},
+      {"↖  ↗    ↖  ↗    ↖  ↗      ↑          ↑", "        ↖  ↗      ↑    ↑          ↑"},
+      {"  ●━━━━━━━━━━━━", "   ●"},
+  };
+  for (bool wide : {false, true}) {
+    for (const auto& r : rows) {
+      Screen s(60, 2);
+      s.set_attr(0x0F);
+      s.write(r.before);
+      Presenter p;
+      p.set_size(60, 2);
+      p.set_ambiguous_wide(wide);
+      Vt vt(60, 2, wide);
+      vt.strict = true;
+      std::string out;
+      p.frame(s, out);
+      vt.run(out);
+      s.clear();
+      s.write(r.after);
+      out.clear();
+      p.frame(s, out);
+      vt.run(out);
+      expect_shows(vt, s, 2);
+      EXPECT_TRUE(vt.clean()) << r.after << (wide ? " (wide): " : ": ") << vt.first_mark << " "
+                              << testing::PrintToString(out);
     }
   }
 }

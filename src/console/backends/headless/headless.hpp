@@ -45,13 +45,22 @@ class Headless : public Backend {
   // Off, only a wait for a key with nothing more scripted ends the input.
   bool input_ends = false;
 
+  // Sees every frame of every headless run while set, `first` for a run's first: a test can
+  // show whole runs on a model terminal (the golden screens' harness does).
+  static inline std::function<void(const Screen&, bool first)> watch;
+
   int64_t now() const { return now_; }
   int presents() const { return presents_; }
   int sleeps() const { return sleeps_; }
 
   // --- Backend
   BackendInfo describe() const override { return {"headless"}; }
-  void present(const Screen&) override { ++presents_; }
+  void start(Screen&) override { fresh_ = true; }
+  void present(const Screen& s) override {
+    ++presents_;
+    if (watch) watch(s, fresh_);
+    fresh_ = false;
+  }
   int64_t now_ms() override { return now_; }
   int64_t wall_seconds() override { return kEpoch + now_ / 1000; }
   void pump(KeyQueue& q, int64_t deadline_ms, bool until_key) override;
@@ -76,6 +85,7 @@ class Headless : public Backend {
   std::vector<Hold> holds_;
   int64_t now_ = 0;
   int presents_ = 0;
+  bool fresh_ = true;
   int sleeps_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <ctime>
 #include <thread>
+#include <utility>
 
 #include "console/console.hpp"
 
@@ -19,7 +20,28 @@ int64_t Stream::monotonic_ms() {
 void Stream::text(std::string_view utf8) {
   if (out_broken_ || utf8.empty()) return;
   line_open_ = utf8.back() != '\n';
-  out_.append(utf8);
+  if (encoder_.utf8()) {
+    out_.append(utf8);
+  } else {
+    std::string in = std::exchange(cut_, std::string());
+    in.append(utf8);
+    size_t i = 0;
+    while (i < in.size()) {
+      const unsigned char b = static_cast<unsigned char>(in[i]);
+      if (b < 0x80) {
+        out_ += static_cast<char>(b);
+        ++i;
+        continue;
+      }
+      const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+      if (i + len > in.size()) {
+        cut_ = in.substr(i);
+        break;
+      }
+      const char32_t c = decode_utf8(in, i);
+      if (!encoder_.put(c, out_)) out_ += '?';
+    }
+  }
   if (out_.size() >= 1 << 16) flush();
 }
 

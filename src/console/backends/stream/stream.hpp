@@ -1,9 +1,10 @@
-// Stream mode: used when standard output is not a terminal. The program's text goes out as
-// UTF-8 in program order; positioning, colours, "cls", "color" and "mode" write nothing; at
-// the end a line feed closes a last line left open. Input is read from a file descriptor:
-// number reads take its lines, key reads the bytes after them. At the end of input any read
-// ends the program (Exit{0}), and so does a key poll once the game stands still or has run on
-// for a while (see kRunOnMs in session.hpp).
+// Stream mode: used when standard output is not a terminal. The program's text goes out in
+// program order, in the locale's charset as in a terminal (GBK or GB18030 under such a locale,
+// UTF-8 otherwise; a glyph the charset lacks is a '?'), and typed input is read in it; positioning,
+// colours, "cls", "color" and "mode" write nothing; at the end a line feed closes a last line left
+// open. Input is read from a file descriptor: number reads take its lines, key reads the bytes
+// after them. At the end of input any read ends the program (Exit{0}), and so does a key poll once
+// the game stands still or has run on for a while (see kRunOnMs in session.hpp).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
+#include "console/backends/presenter.hpp"
 #include "console/input/keydecoder.hpp"
 
 namespace con {
@@ -52,6 +54,8 @@ class Stream : public Backend {
   bool out_broken_ = false;
   bool line_open_ = false;  // the last text written did not end its line
   std::string out_;
+  Encoder encoder_;  // UTF-8 unless the locale is a GB one
+  std::string cut_;  // the start of a glyph whose rest comes with the next text
   KeyDecoder decoder_;
 };
 

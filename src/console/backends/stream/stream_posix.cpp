@@ -17,6 +17,9 @@ Stream::Stream(int in_fd, int out_fd, bool virtual_clock)
   // A reader that goes away must not kill us mid-write: the write fails and we end quietly.
   ::signal(SIGPIPE, SIG_IGN);
   start_wall_ = static_cast<int64_t>(std::time(nullptr));
+  // Under a GB locale the text goes out in its charset, and typed text comes in in it.
+  const std::string gb = Encoder::locale_charset();
+  if (!gb.empty() && encoder_.set_charset(gb)) decoder_.set_gbk(true);
 }
 
 void Stream::flush() {

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -8,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -123,20 +121,6 @@ int64_t monotonic_ms() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The locale's character set for the terminal: a GB one (GBK, GB18030, GB2312), or "" for
-// UTF-8 (everything else is taken as UTF-8, as terminals are).
-std::string locale_gb_charset() {
-  const char* cur = std::setlocale(LC_CTYPE, nullptr);
-  std::string saved = cur ? cur : "C";
-  std::string charset;
-  if (std::setlocale(LC_CTYPE, "")) {
-    const char* cs = nl_langinfo(CODESET);
-    if (cs && (std::strncmp(cs, "GB", 2) == 0 || std::strncmp(cs, "gb", 2) == 0)) charset = cs;
-  }
-  std::setlocale(LC_CTYPE, saved.c_str());
-  return charset;
-}
-
 // GAMEBOX_AMBIGUOUS_WIDTH: 1 or 2 (or narrow/wide); 0 when unset or not understood.
 int ambiguous_override() {
   const char* v = std::getenv("GAMEBOX_AMBIGUOUS_WIDTH");
@@ -190,7 +174,7 @@ void Terminal::start(Screen& s) {
   g_tstp = 0;
   g_cont = 0;
   g_winch = 0;
-  std::string gb = locale_gb_charset();
+  std::string gb = Encoder::locale_charset();
   if (!gb.empty() && encoder_.set_charset(gb)) input_.set_gbk(true);
 
   have_saved_ = ::tcgetattr(in_fd_, &saved_) == 0;
