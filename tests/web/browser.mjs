@@ -1,6 +1,7 @@
-// Plays the site in headless Chromium, case by case (cases.mjs), in one browser session: the
-// site served by `python3 -m http.server` (no special headers), the screen read cell by cell
-// from window.gamebox.terminal.
+// Plays the site in headless Chromium, case by case (cases.mjs), in one browser session (and
+// one more for the cases on a phone): the site served by `python3 -m http.server` (no special
+// headers), with the repository's recordings in data/, the screen read cell by cell from
+// window.gamebox.terminal.
 //
 // Usage: node tests/web/browser.mjs SITE_DIR NATIVE_GAMEBOX [CASE_NAME_PART]
 // SITE_DIR's parent holds the single-file page (gamebox.html); NATIVE_GAMEBOX's folder holds
@@ -186,6 +187,12 @@ const TOUCH_STEPS = {
   },
   touchDown: (ctx, k) => touchKey(ctx, k, true),
   touchUp: (ctx, k) => touchKey(ctx, k, false),
+  // The touch on the key slides 120 pixels up, off it.
+  touchSlide: async (ctx, k) => {
+    const point = ctx.touches.get(k);
+    point.y -= 120;
+    await ctx.cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [...ctx.touches.values()] });
+  },
 };
 
 // The screen's rows as replay_screen prints them: a two-column glyph once, no blanks at the end.
@@ -197,7 +204,7 @@ async function step(ctx, [kind, ...a]) {
   if (kind in KEY_STEPS || kind in TOUCH_STEPS) {
     if (kind in KEY_STEPS) await KEY_STEPS[kind](page, ...a);
     else await TOUCH_STEPS[kind](ctx, ...a);
-    if (kind !== 'down' && kind !== 'touchDown') await page.waitForTimeout(80);  // the echo shows at once: a frame
+    if (kind !== 'down' && kind !== 'touchDown' && kind !== 'touchSlide') await page.waitForTimeout(80);  // the echo shows at once: a frame
     return;
   }
   switch (kind) {

@@ -41,6 +41,7 @@
 // On a phone (a case with device: 'phone': touch screen, no keyboard, landscape):
 //   ['tap', key] ['touchDown', key] ['touchUp', key]  a key on the screen (the DOM key name)
 //                               touched and let go, held, let go; touches add up
+//   ['touchSlide', key]         the touch holding key slides off it
 //   ['keysShown', bool]         the keys on the screen are shown
 //   ['keysLayout', where]       'under' the console or 'beside' it
 //   ['keysClear']               every key within the window, at least 40 x 40, off the console
@@ -275,7 +276,7 @@ export const cases = [
     ],
   },
   {
-    name: "a phone in landscape: the parkour game's console with the keys beside it; a held → on the screen keeps the player pushed through a jump, and letting go lets it spring back",
+    name: "a phone in landscape: the parkour game's console with the keys beside it; a held → on the screen keeps the player pushed through a jump; letting go, or sliding off the key, lets it spring back",
     device: 'phone',
     steps: [
       ['open', '?seed=3'],
@@ -296,6 +297,15 @@ export const cases = [
       ['touchUp', 'ArrowRight'],
       ['track', 'let', 1500],
       ['endsLeftOf', 'let', 14],
+      ['standing'],
+      ['touchDown', 'ArrowRight'],
+      ['sleep', 700],
+      ['track', 'held', 600],
+      ['rightOf', 'held', 14],
+      ['touchSlide', 'ArrowRight'],
+      ['track', 'slid', 1500],
+      ['endsLeftOf', 'slid', 14],
+      ['touchUp', 'ArrowRight'],
       ['tap', ' '],
       ['waitText', '请按任意键继续'],
     ],
