@@ -54,6 +54,19 @@
 //   ['refusedAsNatively', name] the line under the console is gamebox --replay's message
 //   ['frozen', ms]              the screen does not change for ms; ['changes', ms] it does
 // The site is served with the repository's recordings in data/ (tests/console/record/data).
+
+// ?seed=4 plays the killer game's first night as gamebox --seed 4 does (opened with `open`).
+const seedFour = (open) => [
+  [open, '?seed=4'],
+  ['waitText', '1.贪吃蛇'],
+  ['type', '3'],
+  ['press', 'Enter'],
+  ['waitText', '2.查看游戏规则'],
+  ['type', '11'],
+  ['waitText', '杀掉了'],
+  ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
+];
+
 export const cases = [
   {
     name: 'the launcher: frame, menu, colours and cursor at the cells a terminal shows; focus, globals, headers, keys',
@@ -168,16 +181,7 @@ export const cases = [
   },
   {
     name: '?seed=4 plays the game --seed 4 plays',
-    steps: [
-      ['open', '?seed=4'],
-      ['waitText', '1.贪吃蛇'],
-      ['type', '3'],
-      ['press', 'Enter'],
-      ['waitText', '2.查看游戏规则'],
-      ['type', '11'],
-      ['waitText', '杀掉了'],
-      ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
-    ],
+    steps: seedFour('open'),
   },
   {
     name: 'a seed that is no number: one line, and no game',
@@ -222,14 +226,7 @@ export const cases = [
       ['press', 'Enter'],
       ['waitText', '长虫竞逐'],
       ['onlyItself'],
-      ['openSingle', '?seed=4'],
-      ['waitText', '1.贪吃蛇'],
-      ['type', '3'],
-      ['press', 'Enter'],
-      ['waitText', '2.查看游戏规则'],
-      ['type', '11'],
-      ['waitText', '杀掉了'],
-      ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
+      ...seedFour('openSingle'),
       ['openSingle', '?seed=x'],
       ['status', /^\?seed=x: --seed needs a whole number from 0 to 4294967295$/],
       ['openSingle', ''],
