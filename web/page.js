@@ -81,9 +81,10 @@ function fit() {
     document.body.classList.toggle('beside', scale() > under);
   }
   const fits = () => screen.offsetWidth <= room().w && screen.offsetHeight <= room().h;
-  // Cells grow with the font size, rounded to whole device pixels: a guess, then steps.
-  term.options.fontSize = Math.max(6, Math.floor(term.options.fontSize * scale() * 2) / 2);
-  for (let k = 0; k < 40 && !fits() && term.options.fontSize > 6; ++k)
+  // Cells grow with the font size, rounded to whole device pixels: a guess, then steps. Below
+  // 4 px nothing is legible: a phone held upright gets its console cut rather than that.
+  term.options.fontSize = Math.max(4, Math.floor(term.options.fontSize * scale() * 2) / 2);
+  for (let k = 0; k < 40 && !fits() && term.options.fontSize > 4; ++k)
     term.options.fontSize -= 0.5;
   for (let k = 0; k < 40; ++k) {
     term.options.fontSize += 0.5;

@@ -238,7 +238,7 @@ export const cases = [
     ],
   },
   {
-    name: 'a phone in landscape: keys on the screen beside the console start the snake game and steer it; on a tablet they go under it; a real key hides them',
+    name: 'a phone in landscape: keys on the screen beside the console start the snake game and steer it; on a tablet, or a phone held upright, they go under it; a real key hides them',
     device: 'phone',
     steps: [
       ['open', ''],
@@ -263,6 +263,10 @@ export const cases = [
       ['moves', '头', 1300],
       ['tap', 'Escape'],
       ['waitText', '1.贪吃蛇  2.跑酷  3.狼人杀', 10000],
+      ['viewport', 360, 740],
+      ['keysLayout', 'under'],
+      ['keysClear'],
+      ['fits', 4],
       ['viewport', 1024, 768],
       ['keysLayout', 'under'],
       ['keysClear'],
