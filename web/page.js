@@ -175,7 +175,8 @@ function start(args, files = {}, watching = null) {
     if (r.waiting) clearTimeout(r.waiting.timer);
     r.waiting = null;
   };
-  const page = {
+  // What the program calls (library_browser.js).
+  const calls = {
     write(bytes) {
       if (drawing(r)) term.write(bytes);
     },
@@ -204,10 +205,10 @@ function start(args, files = {}, watching = null) {
     },
     file: (name) => files[name] || null,
   };
-  r.page = page;
+  r.calls = calls;
   createGamebox({
     arguments: args,
-    gameboxPage: page,
+    gameboxPage: calls,
     instantiateWasm: (imports, receive) => {
       compile().then((m) => WebAssembly.instantiate(m, imports).then((i) => receive(i, m)))
         .catch((e) => say(`The game box could not start (${e.message}).`, false));
@@ -483,14 +484,14 @@ if (params.has('replay')) {
   fetchRecording(params.get('replay')).then(({ name, bytes }) => {
     const file = name || 'recording';
     run = start([...args, `--replay=${file}`], { [file]: bytes }, file);
-    page = run.page;
+    page = run.calls;
   }, (e) => {
     host.hidden = true;
     say(`?${params.toString()}: ${e.message}`, false);
   });
 } else {
   run = start([...args, `--record=${recordingName}`]);
-  page = run.page;
+  page = run.calls;
 }
 
 showKeys();
