@@ -8,7 +8,8 @@
 // replay_screen. Exits 0 when every case passes, 1 otherwise; prints "N passed, N failed".
 import { spawn, spawnSync } from 'node:child_process';
 import {
-  copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, writeFileSync,
+  copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, symlinkSync,
+  writeFileSync,
 } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -222,6 +223,12 @@ async function step(ctx, [kind, ...a]) {
       ctx.requests.length = 0;
       await page.goto(pathToFileURL(join(dir, 'gamebox.html')).href + a[0]);
       await page.waitForFunction(() => window.gamebox && window.gamebox.terminal.element);
+      return;
+    }
+    case 'singleSize': {
+      const size = statSync(join(site.dir, '..', 'gamebox.html')).size;
+      console.log(`  gamebox.html: ${size} bytes`);
+      check(size < a[0], `gamebox.html is ${size} bytes, not under ${a[0]}`);
       return;
     }
     case 'onlyItself': {

@@ -38,6 +38,7 @@
 //   ['openSingle', query]       the single-file page, copied alone into an empty folder, opened
 //                               from disk
 //   ['onlyItself']              the page requested nothing but itself
+//   ['singleSize', bytes]       the single-file page is smaller
 // On a phone (a case with device: 'phone': touch screen, no keyboard, landscape):
 //   ['tap', key] ['touchDown', key] ['touchUp', key]  a key on the screen (the DOM key name)
 //                               touched and let go, held, let go; touches add up
@@ -211,8 +212,9 @@ export const cases = [
     ],
   },
   {
-    name: 'the single file, alone in an empty folder and opened from disk: the launcher, the snake cover after "1" Enter, a seed, the end line; nothing requested but itself',
+    name: 'the single file, under 1.5 MB, alone in an empty folder and opened from disk: the launcher, the snake cover after "1" Enter, a seed, the end line; nothing requested but itself',
     steps: [
+      ['singleSize', 1.5e6],
       ['openSingle', '?seed=4'],
       ['waitText', '1.贪吃蛇'],
       ['row', 2, 2, 117, '*'],
