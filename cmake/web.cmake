@@ -8,12 +8,12 @@
 # calls but never wait (the text path's and the key state's virtual calls, the C library's
 # printf, operator new's handler), which keeps the games' drawing code out of the
 # instrumentation. Exceptions: Exit unwinds the games to the one place that catches it
-# (con::run_attached, by its mangled name, or main when the link-time optimiser puts it inline
-# there); catching is compiled in there alone, since every function that may catch pays a call
-# through JavaScript for each call it makes.
+# (con::run_attached, by its mangled name; it is never put inline); catching is compiled in there
+# alone, since every function that may catch pays a call through JavaScript for each call it
+# makes.
 set(GAMEBOX_BROWSER ${CMAKE_SOURCE_DIR}/src/console/backends/browser)
 set(GAMEBOX_CATCH
-    "-sEXCEPTION_CATCHING_ALLOWED=[_ZN3con12run_attachedERNS_7BackendERKNSt3__28functionIFivEEEPNS_8ObserverE,main,__main_argc_argv]")
+    "-sEXCEPTION_CATCHING_ALLOWED=[_ZN3con12run_attachedERNS_7BackendERKNSt3__28functionIFivEEEPNS_8ObserverE]")
 
 target_compile_options(gamebox_lib PUBLIC -flto ${GAMEBOX_CATCH})
 
