@@ -500,11 +500,12 @@ async function step(ctx, [kind, ...a]) {
         document.dispatchEvent(new Event('visibilitychange'));
       });
     case 'status': {
-      const end = Date.now() + 8000;
+      const t0 = Date.now();
       let got;
-      while (!a[0].test(got = await page.locator('#status').textContent()) && Date.now() < end)
+      while (!a[0].test(got = await page.locator('#status').textContent()) && Date.now() < t0 + (a[1] || 8000))
         await page.waitForTimeout(50);
-      check(a[0].test(got), `the line under the console says "${got}"`);
+      check(a[0].test(got), `the line under the console says "${got}" after ${Date.now() - t0} ms`);
+      if (a[1]) console.log(`  "${got.slice(0, 40)}..." after ${Date.now() - t0} ms`);
       return;
     }
     case 'blank': {

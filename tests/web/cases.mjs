@@ -31,7 +31,7 @@
 //   ['still', ms, text, gone]   for ms the screen keeps showing text and never shows gone
 //   ['blur']                    the window loses the focus
 //   ['hide']                    the page is hidden (another tab in front)
-//   ['status', regexp]          the line under the console
+//   ['status', regexp, ms]      the line under the console (within ms, default 8 s)
 //   ['blank']                   nothing drawn: no game started
 //   ['native', args, input, regexp]  the lines of the native program's stream output (run with
 //                               args on input, virtual clock) that match are on the screen
@@ -360,10 +360,10 @@ export const cases = [
     name: 'runs recorded in terminals replay in the page (?replay=) to the screen replay_screen prints; space pauses, q stops',
     steps: [
       ['open', '?replay=data/kitty-menus.rec&speed=50'],
-      ['status', /^The replay has ended\. Press Enter/],
+      ['status', /^The replay has ended\. Press Enter/, 30000],
       ['replayScreen', 'tests/console/record/data/kitty-menus.rec'],
       ['open', '?replay=data/xterm-parkour.rec&speed=20'],
-      ['status', /^The replay has ended\./],
+      ['status', /^The replay has ended\./, 30000],
       ['replayScreen', 'tests/console/record/data/xterm-parkour.rec'],
       ['open', '?replay=data/kitty-parkour.rec'],
       ['status', /^Watching kitty-parkour\.rec: space pauses, q stops\.$/],
