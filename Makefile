@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
 .PHONY: run test build build-asan bench windows windows-if-available web web-if-available fuzz setup \
-  clean format
+  clean format screenshots
 
 run:
 	@tools/setup.sh run
@@ -37,9 +37,10 @@ windows-if-available:
 	  echo "No mingw-w64 cross compiler (x86_64-w64-mingw32-g++-posix): the Windows build and its wine test are skipped."; \
 	fi
 
-# The site for a browser, build-web/site/ (serve it with any static file server): the same
-# sources built with Debian's emscripten, the terminal (xterm.js) from the npm registry as
-# web/package-lock.json pins it, the font cut from Debian's Noto CJK.
+# The site for a browser, build-web/site/ (serve it with any static file server), and the same
+# in one file that plays opened from disk, build-web/gamebox.html: the same sources built with
+# Debian's emscripten, the terminal (xterm.js) from the npm registry as web/package-lock.json
+# pins it, the font cut from Debian's Noto CJK.
 WEB_CMAKE_FLAGS ?=
 EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
 web:
@@ -50,6 +51,12 @@ web:
 
 web/node_modules/.package-lock.json: web/package-lock.json
 	cd web && npm ci --no-audit --no-fund
+
+# The README's pictures, docs/screenshots/*.png: seeded runs played in the page in headless
+# Chromium (tools/screenshots.mjs). Look at them before committing them.
+screenshots: web
+	$(EMSCRIPTEN_ENV) cmake --build build-web -j $(JOBS) --target bench_pages
+	node tools/screenshots.mjs build-web docs/screenshots
 
 # make test builds the site where emscripten is installed (CI installs it); elsewhere the web
 # tests report themselves skipped.

@@ -8,12 +8,12 @@
 # calls but never wait (the text path's and the key state's virtual calls, the C library's
 # printf, operator new's handler), which keeps the games' drawing code out of the
 # instrumentation. Exceptions: Exit unwinds the games to the one place that catches it
-# (con::run_attached, by its mangled name, or main when the link-time optimiser puts it inline
-# there); catching is compiled in there alone, since every function that may catch pays a call
-# through JavaScript for each call it makes.
+# (con::run_attached, by its mangled name; it is never put inline); catching is compiled in there
+# alone, since every function that may catch pays a call through JavaScript for each call it
+# makes.
 set(GAMEBOX_BROWSER ${CMAKE_SOURCE_DIR}/src/console/backends/browser)
 set(GAMEBOX_CATCH
-    "-sEXCEPTION_CATCHING_ALLOWED=[_ZN3con12run_attachedERNS_7BackendERKNSt3__28functionIFivEEEPNS_8ObserverE,main,__main_argc_argv]")
+    "-sEXCEPTION_CATCHING_ALLOWED=[_ZN3con12run_attachedERNS_7BackendERKNSt3__28functionIFivEEEPNS_8ObserverE]")
 
 target_compile_options(gamebox_lib PUBLIC -flto ${GAMEBOX_CATCH})
 
@@ -83,10 +83,16 @@ add_custom_command(
           ${GAMEBOX_SITE}/gamebox.woff2
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/web_font.py ${GAMEBOX_TEXTS}
   COMMENT "The font: the glyphs of the program's texts")
-add_custom_target(
-  site ALL
-  DEPENDS ${GAMEBOX_SITE}/gamebox.js ${GAMEBOX_SITE}/gamebox.wasm ${GAMEBOX_SITE}/gamebox.css
-          ${GAMEBOX_SITE}/index.html ${GAMEBOX_SITE}/gamebox.woff2)
+# The same site in one file, build-web/gamebox.html, that plays opened from disk.
+set(GAMEBOX_SITE_FILES ${GAMEBOX_SITE}/gamebox.js ${GAMEBOX_SITE}/gamebox.wasm
+                       ${GAMEBOX_SITE}/gamebox.css ${GAMEBOX_SITE}/index.html ${GAMEBOX_SITE}/gamebox.woff2)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/gamebox.html
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/web_single.py ${GAMEBOX_SITE}
+          ${CMAKE_BINARY_DIR}/gamebox.html
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/web_single.py ${GAMEBOX_SITE_FILES}
+  COMMENT "The site in one file")
+add_custom_target(site ALL DEPENDS ${GAMEBOX_SITE_FILES} ${CMAKE_BINARY_DIR}/gamebox.html)
 
 # The benchmark's page (make bench): the same page around a program that moves the parkour game
 # on to its final stage, with the page's side of the timing joined to the page script.
@@ -106,7 +112,7 @@ add_custom_command(
           "-DPAGE=${GAMEBOX_WEB}/page.js|${GAMEBOX_BENCH_WEB}/page_bench.js"
           -DOUT=${GAMEBOX_BENCH_SITE}/gamebox.js -P ${CMAKE_SOURCE_DIR}/cmake/web_bundle.cmake
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:gamebox_bench>/gamebox-bench.wasm
-          ${GAMEBOX_BENCH_SITE}/gamebox-bench.wasm
+          ${GAMEBOX_BENCH_SITE}/gamebox.wasm
   COMMAND ${CMAKE_COMMAND} -E copy ${GAMEBOX_SITE}/index.html ${GAMEBOX_SITE}/gamebox.css
           ${GAMEBOX_SITE}/gamebox.woff2 ${GAMEBOX_BENCH_SITE}/
   DEPENDS gamebox_bench site ${GAMEBOX_WEB}/page.js ${GAMEBOX_BENCH_WEB}/page_bench.js

@@ -2,12 +2,14 @@
 // backend, the terminal), moved on to the final stage with its three bosses after its first
 // tick, the player kept alive so the stage runs its full 450 ticks, as parkour_boss_bench does
 // natively. Before each wait it tells the page whether the tick that follows the wait is one
-// of the final stage's (page_bench.js times them).
+// of the final stage's (page_bench.js times them). The page's ?seed=N seeds it as --seed N (the
+// pictures of tools/screenshots.mjs); the benchmark gives none.
 #include <cstdint>
 
 #include "console/backends/browser/browser.hpp"
 #include "console/console.hpp"
 #include "console/session.hpp"
+#include "launcher/command_line.hpp"
 #include "launcher/launcher.hpp"
 #include "parkour/world.hpp"
 
@@ -47,7 +49,11 @@ class Stage final : public con::Backend {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  launcher::Options o;
+  const int done = launcher::parse_options(argc, argv, o);
+  if (done >= 0) return done;
+  con::set_seed_override(o.seed);
   Stage stage;
   return con::run_attached(stage, launcher::run);
 }

@@ -280,7 +280,10 @@ void set_seed_override(std::optional<unsigned> seed) {
   st().seed_override = seed;
 }
 
-int run_attached(Backend& top, const std::function<int()>& program, Observer* observer) {
+// Never put inline: the WebAssembly build compiles catching into this function alone, by its
+// name (cmake/web.cmake), and its callers are several.
+[[gnu::noinline]] int run_attached(Backend& top, const std::function<int()>& program,
+                                   Observer* observer) {
   attach(top, observer);
   int code = 0;
   try {

@@ -1,58 +1,64 @@
 // gamebox in a WebAssembly build: in a page (the browser backend), or under Node in stream
-// mode. The page passes ?seed=N on as --seed N; there is nothing else to choose there.
+// mode. The options are the command line's; the page passes ?seed=N on as --seed N, records
+// every run it plays (--record, into its memory, to save as a file) and plays a recording it
+// was given (--replay, a file it holds).
+#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <optional>
 #include <string>
+#include <string_view>
 
-#include "console/backends/platform.hpp"
-#include "console/console.hpp"
-#include "console/session.hpp"
-#include "launcher/launcher.hpp"
+#include "console/record/format.hpp"
+#include "launcher/command_line.hpp"
+
+// What the page provides (library_browser.js); under Node there is no page.
+extern "C" {
+// 1 when a page keeps the recording, 0 when there is none.
+int gamebox_page_record_open();
+// Appends bytes to the recording; 1 when they were kept.
+int gamebox_page_record(const char* data, size_t len);
+// The size of the file the page holds under `name`, -1 when it holds none.
+double gamebox_page_file_size(const char* name);
+// Copies the file's first `len` bytes to `buf`.
+void gamebox_page_file_read(const char* name, char* buf, size_t len);
+}
 
 namespace {
 
-// As on the command line: a whole number from 0 to UINT_MAX, nothing around it.
-bool parse_seed(const char* s, unsigned& out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  errno = 0;
-  unsigned long long v = std::strtoull(s, &end, 10);
-  if (errno || *end || s[0] == '-' || v > UINT_MAX) return false;
-  out = static_cast<unsigned>(v);
-  return true;
-}
-
-// One line on standard error (the page shows it in place of the game).
-int refuse(const std::string& message) {
-  std::fprintf(stderr, "gamebox: %s\n", message.c_str());
-  return 2;
-}
+// Recordings live in the page: the page keeps what is recorded and saves it as a download; a
+// replay's file is one the page fetched or was given.
+class Page final : public launcher::Storage {
+ public:
+  bool open(const char*, std::string& error) override {
+    if (gamebox_page_record_open()) return true;
+    error = "a recording is kept only in a page";
+    return false;
+  }
+  bool write(std::string_view bytes) override {
+    return gamebox_page_record(bytes.data(), bytes.size()) != 0;
+  }
+  bool close(std::string&) override { return true; }
+  bool read(const char* path, std::string& bytes, std::string& error) override {
+    const double size = gamebox_page_file_size(path);
+    if (size < 0) {
+      error = std::strerror(ENOENT);
+      return false;
+    }
+    // The page hands over a byte more than a recording may have when the file is larger: the
+    // check of the recording refuses it.
+    bytes.resize(
+        static_cast<size_t>(std::min(size, static_cast<double>(con::record::kMaxBytes + 1))));
+    gamebox_page_file_read(path, bytes.data(), bytes.size());
+    return true;
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<unsigned> seed;
-  for (int k = 1; k < argc; ++k) {
-    const char* arg = argv[k];
-    const char* value = nullptr;
-    if (std::strcmp(arg, "--seed") == 0) {
-      value = k + 1 < argc ? argv[++k] : nullptr;
-    } else if (std::strncmp(arg, "--seed=", 7) == 0) {
-      value = arg + 7;
-    } else {
-      return refuse(std::string("unknown option '") + arg + "'");
-    }
-    unsigned v = 0;
-    if (!parse_seed(value, v))
-      return refuse("--seed needs a whole number from 0 to " + std::to_string(UINT_MAX));
-    seed = v;
-  }
-  std::unique_ptr<con::Backend> backend = con::make_platform_backend();
-  con::set_seed_override(seed);
-  return con::run_attached(*backend, launcher::run);
+  launcher::Options o;
+  const int done = launcher::parse_options(argc, argv, o);
+  if (done >= 0) return done;
+  Page page;
+  return launcher::run_with(o, page);
 }

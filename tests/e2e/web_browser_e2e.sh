@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The site in a real browser: tests/web/browser.mjs plays every case of tests/web/cases.mjs in
 # headless Chromium (Debian's, driven by playwright-core from web/'s lock file), with the site
-# built by make web and served by python3 -m http.server. Skipped (77) where the site, Chromium
-# or Node is missing: make test builds the site wherever emscripten is installed.
+# built by make web and served by python3 -m http.server, the single-file page beside it, and
+# replay_screen beside the program. Skipped (77) where the site, Chromium or Node is missing:
+# make test builds the site wherever emscripten is installed.
 set -u
 bin=$(readlink -f "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)

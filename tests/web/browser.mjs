@@ -1,13 +1,19 @@
-// Plays the site in headless Chromium, case by case (cases.mjs), in one browser session: the
-// site served by `python3 -m http.server` (no special headers), the screen read cell by cell
-// from window.gamebox.terminal.
+// Plays the site in headless Chromium, case by case (cases.mjs), in one browser session (and
+// one more for the cases on a phone): the site served by `python3 -m http.server` (no special
+// headers), with the repository's recordings in data/, the screen read cell by cell from
+// window.gamebox.terminal.
 //
 // Usage: node tests/web/browser.mjs SITE_DIR NATIVE_GAMEBOX [CASE_NAME_PART]
-// Exits 0 when every case passes, 1 otherwise; prints "N passed, N failed".
+// SITE_DIR's parent holds the single-file page (gamebox.html); NATIVE_GAMEBOX's folder holds
+// replay_screen. Exits 0 when every case passes, 1 otherwise; prints "N passed, N failed".
 import { spawn, spawnSync } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import {
+  copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, symlinkSync,
+  writeFileSync,
+} from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { inflateSync } from 'node:zlib';
 
 import { createRequire } from 'node:module';
@@ -44,11 +50,15 @@ export async function serve(dir) {
   return { url: `http://127.0.0.1:${port}/`, close: () => server.kill() };
 }
 
+// A phone held in landscape (a Pixel 7's room for a page): a touch screen and no keyboard.
+export const PHONE = { viewport: { width: 863, height: 360 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true };
+
 // A fresh browser profile and the browser on it: { context, close() }.
-export async function browse(flags = []) {
+export async function browse(flags = [], device = {}) {
   const profile = mkdtempSync(join(tmpdir(), 'gamebox-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium', args: [...CHROMIUM_FLAGS, ...flags], viewport: { width: 1280, height: 800 },
+    ...device,
   });
   return {
     context,
@@ -152,11 +162,50 @@ const KEY_STEPS = {
   },
 };
 
+// Touches on the keys of the screen, as a touch screen sends them (Chromium's touch events: a
+// start lists every point down, an end the points let go).
+async function touchKey(ctx, name, down) {
+  ctx.cdp ??= await ctx.page.context().newCDPSession(ctx.page);
+  if (down) {
+    const at = await ctx.page.evaluate((k) => {
+      const b = [...document.querySelectorAll('#keys button')].find((e) => e.dataset.key === k);
+      const r = b.getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+    }, name);
+    ctx.touches.set(name, { ...at, id: ++ctx.touchIds });
+    await ctx.cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [...ctx.touches.values()] });
+  } else {
+    const point = ctx.touches.get(name);
+    ctx.touches.delete(name);
+    await ctx.cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [point] });
+  }
+}
+const TOUCH_STEPS = {
+  tap: async (ctx, k) => {
+    await touchKey(ctx, k, true);
+    await ctx.page.waitForTimeout(50);
+    await touchKey(ctx, k, false);
+  },
+  touchDown: (ctx, k) => touchKey(ctx, k, true),
+  touchUp: (ctx, k) => touchKey(ctx, k, false),
+  // The touch on the key slides 120 pixels up, off it.
+  touchSlide: async (ctx, k) => {
+    const point = ctx.touches.get(k);
+    point.y -= 120;
+    await ctx.cdp.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [...ctx.touches.values()] });
+  },
+};
+
+// The screen's rows as replay_screen prints them: a two-column glyph once, no blanks at the end.
+const printed = (s) => s.map((r) => r.join('').trimEnd());
+const repo = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+
 async function step(ctx, [kind, ...a]) {
   const { page, site, tracks, native } = ctx;
-  if (kind in KEY_STEPS) {
-    await KEY_STEPS[kind](page, ...a);
-    if (kind !== 'down') await page.waitForTimeout(80);  // the echo shows at once: a frame
+  if (kind in KEY_STEPS || kind in TOUCH_STEPS) {
+    if (kind in KEY_STEPS) await KEY_STEPS[kind](page, ...a);
+    else await TOUCH_STEPS[kind](ctx, ...a);
+    if (kind !== 'down' && kind !== 'touchDown' && kind !== 'touchSlide') await page.waitForTimeout(80);  // the echo shows at once: a frame
     return;
   }
   switch (kind) {
@@ -164,6 +213,114 @@ async function step(ctx, [kind, ...a]) {
       const response = await page.goto(site.url + a[0]);
       ctx.headers = response.headers();
       await page.waitForFunction(() => window.gamebox && window.gamebox.terminal.element);
+      return;
+    }
+    case 'openSingle': {
+      // Alone in an empty folder, from disk.
+      const dir = mkdtempSync(join(tmpdir(), 'gamebox-single-'));
+      ctx.cleanup.push(() => rmSync(dir, { recursive: true, force: true }));
+      copyFileSync(join(site.dir, '..', 'gamebox.html'), join(dir, 'gamebox.html'));
+      ctx.requests.length = 0;
+      await page.goto(pathToFileURL(join(dir, 'gamebox.html')).href + a[0]);
+      await page.waitForFunction(() => window.gamebox && window.gamebox.terminal.element);
+      return;
+    }
+    case 'singleSize': {
+      const size = statSync(join(site.dir, '..', 'gamebox.html')).size;
+      console.log(`  gamebox.html: ${size} bytes`);
+      check(size < a[0], `gamebox.html is ${size} bytes, not under ${a[0]}`);
+      return;
+    }
+    case 'onlyItself': {
+      const own = page.url().split('?')[0];
+      const others = ctx.requests.filter((u) => !/^(data|blob):/.test(u) && u.split('?')[0] !== own);
+      check(ctx.requests.length > 0 && others.length === 0, `requests beyond ${own}: ${others.join(' ')}`);
+      return;
+    }
+    case 'keysShown': {
+      const shown = await page.evaluate(() => document.body.classList.contains('touch') &&
+                                              document.getElementById('arrows').offsetHeight > 0);
+      check(shown === a[0], `the keys on the screen are ${shown ? '' : 'not '}shown`);
+      return;
+    }
+    case 'keysLayout': {
+      const beside = await page.evaluate(() => document.body.classList.contains('beside'));
+      check(beside === (a[0] === 'beside'), `the keys are ${beside ? 'beside' : 'under'} the console, not ${a[0]}`);
+      return;
+    }
+    case 'keysClear': {
+      // Every key within the window, a thumb's size, and off the console.
+      const bad = await page.evaluate(() => {
+        const c = window.gamebox.terminal.element.querySelector('.xterm-screen').getBoundingClientRect();
+        const out = [];
+        for (const b of document.querySelectorAll('#keys button')) {
+          if (b.hidden) continue;
+          const r = b.getBoundingClientRect();
+          const name = JSON.stringify(b.dataset.key);
+          if (r.width < 40 || r.height < 40) out.push(`${name} is ${r.width} x ${r.height}`);
+          if (r.left < 0 || r.top < 0 || r.right > innerWidth || r.bottom > innerHeight) out.push(`${name} is out of the window`);
+          if (r.left < c.right && c.left < r.right && r.top < c.bottom && c.top < r.bottom) out.push(`${name} covers the console`);
+        }
+        return out;
+      });
+      check(bad.length === 0, bad.join('; '));
+      return;
+    }
+    case 'save': {
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save')]);
+      ctx.saved[a[0]] = join(ctx.tmp, a[0]);
+      await download.saveAs(ctx.saved[a[0]]);
+      return;
+    }
+    case 'replayScreen': {
+      // The native replay of a recording (saved from the page, or one of the repository's)
+      // ends on the screen the page shows.
+      const file = ctx.saved[a[0]] || join(repo, a[0]);
+      const run = spawnSync(join(dirname(native), 'replay_screen'), [file]);
+      check(run.status === 0, `replay_screen ${file}: exit code ${run.status}: ${run.stderr}`);
+      const want = run.stdout.toString().split('\n').slice(0, -1);
+      const got = printed(await screen(page));
+      const diff = want.map((l, y) => (l === got[y] ? null : `row ${y}: native "${l}", page "${got[y]}"`)).filter((d) => d);
+      check(want.length === got.length && diff.length === 0, `${want.length} rows native, ${got.length} in the page; ${diff.join('; ')}`);
+      console.log(`  ${a[0]}: ${want.length} rows as natively${run.stderr.length ? ` (${run.stderr.toString().trim()})` : ''}`);
+      return;
+    }
+    case 'drop': {
+      // A file dropped on the page: its text (from the repository with {file}), `times` over.
+      const [name, content, times = 1] = a;
+      const text = typeof content === 'string' ? content : readFileSync(join(repo, content.file), 'latin1');
+      ctx.dropped[name] = text.repeat(times);
+      await page.evaluate(([name, text, times]) => {
+        const data = new DataTransfer();
+        data.items.add(new File([text.repeat(times)], name));
+        document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+      }, [name, text, times]);
+      return;
+    }
+    case 'refusedAsNatively': {
+      // The line under the console is what gamebox --replay says of the same file.
+      const dir = mkdtempSync(join(tmpdir(), 'gamebox-drop-'));
+      ctx.cleanup.push(() => rmSync(dir, { recursive: true, force: true }));
+      writeFileSync(join(dir, a[0]), ctx.dropped[a[0]], 'latin1');
+      const run = spawnSync(resolve(native), ['--replay', a[0]], { cwd: dir, stdio: ['ignore', 'ignore', 'pipe'] });
+      const want = run.stderr.toString().trim().replace(/^gamebox: /, '');
+      check(run.status === 2 && want !== '', `the native program did not refuse ${a[0]}: ${run.status}`);
+      await step(ctx, ['status', new RegExp(`^${want.replace(/[.*+?^${}()|[\]\\]/g, '\\$&')}$`)]);
+      console.log(`  refused as natively: ${want}`);
+      return;
+    }
+    case 'frozen': {
+      const first = allText(await screen(page));
+      const end = Date.now() + a[0];
+      while (Date.now() < end) {
+        await page.waitForTimeout(50);
+        check(allText(await screen(page)) === first, 'the screen changed');
+      }
+      return;
+    }
+    case 'changes': {
+      const first = allText(await screen(page));
+      await waitFor(page, 'a change of the screen', a[0], (s) => allText(s) !== first);
       return;
     }
     case 'sleep':
@@ -252,7 +409,7 @@ async function step(ctx, [kind, ...a]) {
       check(f.r[0] >= 0 && f.r[1] >= 0 && f.r[2] <= f.w && f.r[3] <= f.h && f.last <= f.h,
             `the console (${f.r.map(Math.round)}, last row to ${Math.round(f.last)}) is not within ${f.w} x ${f.h}`);
       check(!f.scroll, 'the page scrolls');
-      check(f.font >= 8, `the font shrank to ${f.font} px`);
+      check(f.font >= (a[0] ?? 8), `the font shrank to ${f.font} px`);
       return;
     }
     case 'focused':
@@ -312,17 +469,18 @@ async function step(ctx, [kind, ...a]) {
       return;
     }
     case 'moves': {
+      const [glyph, ms, way = 'right'] = a;
       const where = (s) => {
         for (let y = 0; y < s.length; ++y) {
-          const x = s[y].indexOf(a[0]);
-          if (x >= 0) return x;
+          const x = s[y].indexOf(glyph);
+          if (x >= 0) return way === 'right' ? x : y;
         }
         return -1;
       };
       const x0 = where(await screen(page));
-      await page.waitForTimeout(a[1]);
+      await page.waitForTimeout(ms);
       const x1 = where(await screen(page));
-      check(x0 >= 0 && x1 > x0, `${a[0]} did not move right: column ${x0} then ${x1}`);
+      check(x0 >= 0 && x1 > x0, `${glyph} did not move ${way}: ${x0} then ${x1}`);
       return;
     }
     case 'still': {
@@ -342,11 +500,12 @@ async function step(ctx, [kind, ...a]) {
         document.dispatchEvent(new Event('visibilitychange'));
       });
     case 'status': {
-      const end = Date.now() + 8000;
+      const t0 = Date.now();
       let got;
-      while (!a[0].test(got = await page.locator('#status').textContent()) && Date.now() < end)
+      while (!a[0].test(got = await page.locator('#status').textContent()) && Date.now() < t0 + (a[1] || 8000))
         await page.waitForTimeout(50);
-      check(a[0].test(got), `the line under the console says "${got}"`);
+      check(a[0].test(got), `the line under the console says "${got}" after ${Date.now() - t0} ms`);
+      if (a[1]) console.log(`  "${got.slice(0, 40)}..." after ${Date.now() - t0} ms`);
       return;
     }
     case 'blank': {
@@ -372,16 +531,26 @@ async function step(ctx, [kind, ...a]) {
 
 async function main() {
   const [siteDir, native, only] = process.argv.slice(2);
-  const site = await serve(siteDir);
-  const browser = await browse();
+  // The site, with the repository's recordings beside it in data/.
+  const tmp = mkdtempSync(join(tmpdir(), 'gamebox-web-'));
+  const root = join(tmp, 'root');
+  mkdirSync(root);
+  for (const f of readdirSync(siteDir)) symlinkSync(resolve(siteDir, f), join(root, f));
+  symlinkSync(join(repo, 'tests/console/record/data'), join(root, 'data'));
+  const site = { ...(await serve(root)), dir: resolve(siteDir) };
+  const browsers = {};  // one for the desktop, one for the phone, each started when first wanted
   let passed = 0, failed = 0;
   try {
     for (const c of cases) {
       if (only && !c.name.includes(only)) continue;
-      const page = await browser.context.newPage();
+      const device = c.device || 'desktop';
+      browsers[device] ??= await browse([], device === 'phone' ? PHONE : {});
+      const page = await browsers[device].context.newPage();
       const errors = [];
       page.on('pageerror', (e) => errors.push(e.message));
-      const ctx = { page, site, tracks: {}, native };
+      const requests = [];
+      page.on('request', (r) => requests.push(r.url()));
+      const ctx = { page, site, tracks: {}, native, requests, touches: new Map(), touchIds: 0, saved: {}, dropped: {}, tmp, cleanup: [] };
       const t0 = Date.now();
       try {
         for (const s of c.steps) {
@@ -400,10 +569,12 @@ async function main() {
         console.log(`FAIL ${c.name}\n  ${e.message}`);
       }
       await page.close();
+      for (const f of ctx.cleanup) f();
     }
   } finally {
-    await browser.close();
+    for (const b of Object.values(browsers)) await b.close();
     site.close();
+    rmSync(tmp, { recursive: true, force: true });
   }
   console.log(`${passed} passed, ${failed} failed`);
   process.exit(failed ? 1 : 0);

@@ -17,7 +17,8 @@
 //   ['focused']                 the terminal has the keyboard focus
 //   ['size', cols, rows]        the terminal's size
 //   ['viewport', w, h]          the window resized to w x h pixels
-//   ['fits']                    the whole console within the window, no scrollbar, no cut row
+//   ['fits', px]                the whole console within the window, no scrollbar, no cut row,
+//                               the font at least px (default 8)
 //   ['globals']                 the page adds no global to a blank page's but gamebox
 //   ['plainServer']             no cross-origin isolation header came, none is in effect
 //   ['prevented', key]          pressing key does nothing to the page (its default prevented)
@@ -30,10 +31,43 @@
 //   ['still', ms, text, gone]   for ms the screen keeps showing text and never shows gone
 //   ['blur']                    the window loses the focus
 //   ['hide']                    the page is hidden (another tab in front)
-//   ['status', regexp]          the line under the console
+//   ['status', regexp, ms]      the line under the console (within ms, default 8 s)
 //   ['blank']                   nothing drawn: no game started
 //   ['native', args, input, regexp]  the lines of the native program's stream output (run with
 //                               args on input, virtual clock) that match are on the screen
+//   ['openSingle', query]       the single-file page, copied alone into an empty folder, opened
+//                               from disk
+//   ['onlyItself']              the page requested nothing but itself
+//   ['singleSize', bytes]       the single-file page is smaller
+// On a phone (a case with device: 'phone': touch screen, no keyboard, landscape):
+//   ['tap', key] ['touchDown', key] ['touchUp', key]  a key on the screen (the DOM key name)
+//                               touched and let go, held, let go; touches add up
+//   ['touchSlide', key]         the touch holding key slides off it
+//   ['keysShown', bool]         the keys on the screen are shown
+//   ['keysLayout', where]       'under' the console or 'beside' it
+//   ['keysClear']               every key within the window, at least 40 x 40, off the console
+// Recordings:
+//   ['save', name]              the page's "Save this run", the download kept as name
+//   ['replayScreen', file]      replay_screen on a saved file (or a file of the repository)
+//                               prints the page's screen, row for row
+//   ['drop', name, text, times] a file of that name and text (`times` over; {file: path} for a
+//                               file of the repository) dropped on the page
+//   ['refusedAsNatively', name] the line under the console is gamebox --replay's message
+//   ['frozen', ms]              the screen does not change for ms; ['changes', ms] it does
+// The site is served with the repository's recordings in data/ (tests/console/record/data).
+
+// ?seed=4 plays the killer game's first night as gamebox --seed 4 does (opened with `open`).
+const seedFour = (open) => [
+  [open, '?seed=4'],
+  ['waitText', '1.贪吃蛇'],
+  ['type', '3'],
+  ['press', 'Enter'],
+  ['waitText', '2.查看游戏规则'],
+  ['type', '11'],
+  ['waitText', '杀掉了'],
+  ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
+];
+
 export const cases = [
   {
     name: 'the launcher: frame, menu, colours and cursor at the cells a terminal shows; focus, globals, headers, keys',
@@ -148,16 +182,7 @@ export const cases = [
   },
   {
     name: '?seed=4 plays the game --seed 4 plays',
-    steps: [
-      ['open', '?seed=4'],
-      ['waitText', '1.贪吃蛇'],
-      ['type', '3'],
-      ['press', 'Enter'],
-      ['waitText', '2.查看游戏规则'],
-      ['type', '11'],
-      ['waitText', '杀掉了'],
-      ['native', ['--seed', '4'], '3\n11', /你是\d+号$|杀掉了/],
-    ],
+    steps: seedFour('open'),
   },
   {
     name: 'a seed that is no number: one line, and no game',
@@ -184,6 +209,198 @@ export const cases = [
       ['waitText', '1.贪吃蛇'],
       ['cells', 5, 5, ' '],
       ['status', /^$/],
+    ],
+  },
+  {
+    name: 'the single file, under 1.5 MB, alone in an empty folder and opened from disk: the launcher, the snake cover after "1" Enter, a seed, the end line; nothing requested but itself',
+    steps: [
+      ['singleSize', 1.5e6],
+      ['openSingle', '?seed=4'],
+      ['waitText', '1.贪吃蛇'],
+      ['row', 2, 2, 117, '*'],
+      ['cells', 0, 3, '  *  1.贪吃蛇  2.跑酷  3.狼人杀   '],
+      ['attr', 2, 2, 0x30],
+      ['wide', '贪'],
+      ['focused'],
+      ['globals'],
+      ['fits'],
+      ['type', '1'],
+      ['press', 'Enter'],
+      ['waitText', '长虫竞逐'],
+      ['onlyItself'],
+      ...seedFour('openSingle'),
+      ['openSingle', '?seed=x'],
+      ['status', /^\?seed=x: --seed needs a whole number from 0 to 4294967295$/],
+      ['openSingle', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '0'],
+      ['press', 'Enter'],
+      ['status', /^The game box has ended\. Press Enter, or click here, to start again\.$/],
+      ['onlyItself'],
+    ],
+  },
+  {
+    name: 'a phone in landscape: keys on the screen beside the console start the snake game and steer it; on a tablet, or a phone held upright, they go under it; a real key hides them',
+    device: 'phone',
+    steps: [
+      ['open', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['keysShown', true],
+      ['keysLayout', 'beside'],
+      ['keysClear'],
+      ['fits'],
+      ['tap', '1'],
+      ['tap', '2'],
+      ['tap', 'Backspace'],
+      ['cells', 5, 5, '1 '],
+      ['tap', 'Enter'],
+      ['waitText', '长虫竞逐'],
+      ['tap', '1'],
+      ['tap', 'Enter'],
+      ['waitText', '头'],
+      ['moves', '头', 1300],
+      ['tap', 'ArrowDown'],
+      ['moves', '头', 1300, 'down'],
+      ['tap', 'ArrowRight'],
+      ['moves', '头', 1300],
+      ['tap', 'Escape'],
+      ['waitText', '1.贪吃蛇  2.跑酷  3.狼人杀', 10000],
+      ['viewport', 360, 740],
+      ['keysLayout', 'under'],
+      ['keysClear'],
+      ['fits', 4],
+      ['viewport', 1024, 768],
+      ['keysLayout', 'under'],
+      ['keysClear'],
+      ['fits'],
+      ['press', 'Shift'],
+      ['keysShown', false],
+      ['fits'],
+    ],
+  },
+  {
+    name: "a phone in landscape: the parkour game's console with the keys beside it; a held → on the screen keeps the player pushed through a jump; letting go, or sliding off the key, lets it spring back",
+    device: 'phone',
+    steps: [
+      ['open', '?seed=3'],
+      ['waitText', '1.贪吃蛇'],
+      ['tap', '2'],
+      ['tap', 'Enter'],
+      ['waitText', '='.repeat(60)],
+      ['keysLayout', 'beside'],
+      ['keysClear'],
+      ['fits', 6],
+      ['sleep', 800],
+      ['standing'],
+      ['touchDown', 'ArrowRight'],
+      ['track', 'before', 1200],
+      ['tap', 'ArrowUp'],
+      ['track', 'after', 2000],
+      ['rightOf', 'after', 14],
+      ['touchUp', 'ArrowRight'],
+      ['track', 'let', 1500],
+      ['endsLeftOf', 'let', 14],
+      ['standing'],
+      ['touchDown', 'ArrowRight'],
+      ['sleep', 700],
+      ['track', 'held', 600],
+      ['rightOf', 'held', 14],
+      ['touchSlide', 'ArrowRight'],
+      ['track', 'slid', 1500],
+      ['endsLeftOf', 'slid', 14],
+      ['touchUp', 'ArrowRight'],
+      ['tap', ' '],
+      ['waitText', '请按任意键继续'],
+    ],
+  },
+  {
+    name: 'runs recorded in the page replay natively to the screen the page shows: a snake game to the end of the program, a parkour game with held keys to its pause',
+    steps: [
+      ['open', '?seed=3'],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '1'],
+      ['press', 'Enter'],
+      ['waitText', '长虫竞逐'],
+      ['type', '1'],
+      ['press', 'Enter'],
+      ['waitText', '头'],
+      ['press', 'ArrowDown'],
+      ['sleep', 900],
+      ['press', 'ArrowRight'],
+      ['sleep', 900],
+      ['press', 'Escape'],
+      ['waitText', '1.贪吃蛇  2.跑酷  3.狼人杀', 10000],
+      ['type', '0'],
+      ['press', 'Enter'],
+      ['status', /^The game box has ended\./],
+      ['save', 'snake.rec'],
+      ['replayScreen', 'snake.rec'],
+      ['open', '?seed=5'],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '2'],
+      ['press', 'Enter'],
+      ['waitText', '='.repeat(60)],
+      ['sleep', 800],
+      ['down', 'ArrowRight'],
+      ['sleep', 700],
+      ['press', 'ArrowUp', 60],
+      ['sleep', 900],
+      ['up', 'ArrowRight'],
+      ['press', 'ArrowUp', 60],
+      ['sleep', 150],
+      ['press', 'ArrowUp', 60],
+      ['sleep', 2000],
+      ['press', ' '],
+      ['waitText', '请按任意键继续'],
+      ['save', 'parkour.rec'],
+      ['replayScreen', 'parkour.rec'],
+    ],
+  },
+  {
+    name: 'runs recorded in terminals replay in the page (?replay=) to the screen replay_screen prints; space pauses, q stops',
+    steps: [
+      ['open', '?replay=data/kitty-menus.rec&speed=50'],
+      ['status', /^The replay has ended\. Press Enter/, 30000],
+      ['replayScreen', 'tests/console/record/data/kitty-menus.rec'],
+      ['open', '?replay=data/xterm-parkour.rec&speed=20'],
+      ['status', /^The replay has ended\./, 30000],
+      ['replayScreen', 'tests/console/record/data/xterm-parkour.rec'],
+      ['open', '?replay=data/kitty-parkour.rec'],
+      ['status', /^Watching kitty-parkour\.rec: space pauses, q stops\.$/],
+      ['waitText', '='.repeat(60)],
+      ['press', ' '],
+      ['frozen', 1000],
+      ['press', ' '],
+      ['changes', 1000],
+      ['press', 'q'],
+      ['status', /^The replay has ended\. Press Enter, or click here, to start again\.$/],
+    ],
+  },
+  {
+    name: 'a file dropped on the page: a refused one (not a recording, malformed, truncated, too large) only says why, as gamebox --replay does; a recording is watched',
+    steps: [
+      ['open', ''],
+      ['waitText', '1.贪吃蛇'],
+      ['type', '1'],
+      ['drop', 'notes.txt', 'hello\n'],
+      ['refusedAsNatively', 'notes.txt'],
+      ['drop', 'bad.rec', 'gamebox recording 1\nprogram 1.0.0\nbackend terminal\nevents\nw 1 33 zz p\n'],
+      ['refusedAsNatively', 'bad.rec'],
+      ['drop', 'cut.rec', 'gamebox recording 1\nprogram 1.0.0\nbackend terminal\nevents\nw 1 33 49 p'],
+      ['refusedAsNatively', 'cut.rec'],
+      ['drop', 'big.rec', 'gamebox recording 1\n'.repeat(64), 16384],
+      ['refusedAsNatively', 'big.rec'],
+      ['cells', 5, 5, '1'],
+      ['type', '2'],
+      ['cells', 5, 5, '12'],
+      ['drop', 'menus.rec', { file: 'tests/console/record/data/xterm-menus.rec' }],
+      ['status', /^Watching menus\.rec: space pauses, q stops\.$/],
+      ['waitText', '长虫竞逐'],
+      ['open', '?replay=https://example.com/run.rec'],
+      ['status', /^\?replay=https%3A%2F%2Fexample\.com%2Frun\.rec: a recording of this site only$/],
+      ['blank'],
+      ['open', '?replay=data/none.rec'],
+      ['status', /^\?replay=data%2Fnone\.rec: not found \(404 File not found\)$/],
     ],
   },
 ];

@@ -4,7 +4,7 @@
 //
 //   gamebox recording 1          format version
 //   program 1.0.0                the version that recorded it
-//   backend terminal             terminal, console, stream or headless
+//   backend terminal             terminal, console, stream, browser or headless
 //   size 120 40                  the terminal's columns and rows at the start ("none" without)
 //   keyboard exact               exact or inferred held keys ("none" without a keyboard)
 //   seed clock                   the --seed given, or "clock"

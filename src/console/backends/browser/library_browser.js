@@ -31,4 +31,25 @@ mergeInto(LibraryManager.library, {
   gamebox_page_finish: function () {
     Module['gameboxPage']['finish']();
   },
+
+  // Recordings (main_web.cpp): the page keeps the run's, and holds the files it may replay.
+  // Under Node there is no page.
+  gamebox_page_record_open: function () {
+    var page = Module['gameboxPage'];
+    return page && page['record'] ? 1 : 0;
+  },
+
+  gamebox_page_record: function (data, len) {
+    return Module['gameboxPage']['record'](HEAPU8.slice(data, data + len)) ? 1 : 0;
+  },
+
+  gamebox_page_file_size: function (name) {
+    var page = Module['gameboxPage'];
+    var file = page && page['file'] ? page['file'](UTF8ToString(name)) : null;
+    return file ? file.length : -1;
+  },
+
+  gamebox_page_file_read: function (name, buf, len) {
+    HEAPU8.set(Module['gameboxPage']['file'](UTF8ToString(name)).subarray(0, len), buf);
+  },
 });
