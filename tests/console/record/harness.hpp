@@ -82,7 +82,7 @@ struct Recorded {
 // Runs `program` on `inner` (already scripted) with a recorder in between, as main does.
 inline Recorded record_on(con::Backend& inner, std::string& file,
                           const std::function<int()>& program,
-                          std::optional<unsigned> seed = std::nullopt) {
+                          std::optional<unsigned> seed = std::nullopt, bool every_frame = false) {
   con::record::Recorder rec(
       inner,
       [&file](std::string_view b) {
@@ -90,6 +90,7 @@ inline Recorded record_on(con::Backend& inner, std::string& file,
         return true;
       },
       seed);
+  rec.check_every_frame = every_frame;
   con::set_seed_override(seed);
   Recorded r;
   r.code = con::run_attached(rec, program, [&rec](int c) { rec.ending(c); });
