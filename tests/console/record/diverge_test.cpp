@@ -133,71 +133,60 @@ TEST(Diverge, AnotherProgramIsCaughtAtItsFirstDifference) {
       << rep.message;
 }
 
-TEST(Diverge, APollWhereTheRecordedRunWaitedIsCaught) {
-  Capture h;
-  h.key('a', 500);
-  std::string file;
-  record(h, file, [] { return con::_getch() == 'a' ? 0 : 1; });
-  const Replayed rep = replay(file, [] {
-    while (!con::_kbhit()) con::Sleep(10);
-    return 0;
-  });
-  EXPECT_EQ(rep.outcome, Replayer::Outcome::Diverged);
-  EXPECT_NE(rep.message.find("waited for a key here; this run sleeps or polls"), std::string::npos)
-      << rep.message;
-  // And the other way round.
-  Capture p;
-  p.key('a', 5);
-  std::string slept;
-  record(p, slept, [] {
-    con::Sleep(10);
-    return con::_kbhit() ? 0 : 1;
-  });
-  const Replayed waits = replay(slept, [] { return con::_getch() == 'a' ? 0 : 1; });
-  EXPECT_EQ(waits.outcome, Replayer::Outcome::Diverged);
-  EXPECT_NE(waits.message.find("slept or polled here; this run waits for a key"), std::string::npos)
-      << waits.message;
-}
+// A short program recorded (with the keys a at 5 ms and b at 30 ms), the recording perhaps cut
+// short as a crash leaves it, then replayed by another program: how the replay ends and what
+// its message says. A run cut short is no excuse for a different run: while the recording
+// still has lines, a replay that departs from them diverges.
+struct Departure {
+  int (*recorded)();
+  const char* cut;  // "": the whole recording; else it stops before the first line so starting
+  bool through;     // or just after that line
+  int (*replayed)();
+  Replayer::Outcome outcome;
+  const char* says;
+};
 
-TEST(Diverge, ARunThatGoesOnOrEndsOtherwiseIsCaught) {
-  Capture h;
-  std::string file;
-  record(h, file, [] {
-    con::Sleep(10);
-    con::print("done");
-    return 0;
-  });
-  Replayed rep = replay(file, [] {
-    con::Sleep(10);
-    con::print("done");
-    con::Sleep(10);
-    return 0;
-  });
-  EXPECT_EQ(rep.outcome, Replayer::Outcome::Diverged);
-  EXPECT_NE(rep.message.find("the recorded run ended here (code 0)"), std::string::npos)
-      << rep.message;
-
-  rep = replay(file, [] {
-    con::Sleep(10);
-    con::print("done");
-    return 1;
-  });
-  EXPECT_NE(rep.message.find("ended with code 0; this run with code 1"), std::string::npos)
-      << rep.message;
-
-  rep = replay(file, [] {
-    con::Sleep(10);
-    con::print("gone");
-    return 0;
-  });
-  EXPECT_NE(rep.message.find("its last screen differs"), std::string::npos) << rep.message;
-
-  rep = replay(file, [] {
-    con::Sleep(10);
-    con::print("done");
-    return 0;
-  });
-  EXPECT_EQ(rep.outcome, Replayer::Outcome::Finished) << rep.message;
+TEST(Diverge, DeparturesAreCaughtAndSaidWhatTheyAre) {
+  using O = Replayer::Outcome;
+  int (*const done)() = [] { return con::Sleep(10), con::print("done"), 0; };
+  int (*const key_time_key)() = [] {
+    return con::Sleep(10), con::_getch(), con::time(), con::_getch(), 0;
+  };
+  const Departure cases[] = {
+      {[] { return con::_getch() == 'a' ? 0 : 1; }, "", false,
+       [] {
+         while (!con::_kbhit()) con::Sleep(10);
+         return 0;
+       },
+       O::Diverged, "waited for a key here; this run sleeps or polls"},
+      {[] { return con::Sleep(10), con::_kbhit() ? 0 : 1; }, "", false,
+       [] { return con::_getch() == 'a' ? 0 : 1; }, O::Diverged,
+       "slept or polled here; this run waits for a key"},
+      {done, "", false, [] { return con::Sleep(10), con::print("done"), con::Sleep(10), 0; },
+       O::Diverged, "the recorded run ended here (code 0)"},
+      {done, "", false, [] { return con::Sleep(10), con::print("done"), 1; }, O::Diverged,
+       "ended with code 0; this run with code 1"},
+      {done, "", false, [] { return con::Sleep(10), con::print("gone"), 0; }, O::Diverged,
+       "its last screen differs"},
+      {done, "", false, done, O::Finished, ""},
+      // Killed after the time was written: this run waits for a key where it has the time.
+      {key_time_key, "time ", true, [] { return con::Sleep(10), con::_getch(), con::_getch(), 0; },
+       O::Diverged, "time() answered"},
+      // The crash came before the time was written.
+      {key_time_key, "time ", false, key_time_key, O::CutShort, "cut short"},
+  };
+  for (const Departure& d : cases) {
+    Capture h;
+    h.key('a', 5);
+    h.key('b', 30);
+    std::string file;
+    record(h, file, d.recorded);
+    std::vector<std::string> lines = lines_of(file);
+    if (*d.cut) lines.resize(find_line(lines, d.cut) - (d.through ? 0 : 1));
+    const Replayed rep = replay(join(lines), d.replayed);
+    EXPECT_EQ(rep.outcome, d.outcome) << d.says << ": " << rep.message;
+    EXPECT_NE(rep.message.find(d.says), std::string::npos) << rep.message;
+  }
 }
 
 TEST(Diverge, ATypedLineIsChecked) {
@@ -248,54 +237,6 @@ TEST(Diverge, ARunCutShortReplaysUpToWhereItStopsAndNoFurther) {
   // Without input after its last line the game would play on for ever; it stops within one
   // check's time of it (a 55 ms tick: under 40 frames).
   EXPECT_LT(rep.frames.size(), rec.frames_before[last_g] + 100);
-}
-
-TEST(Diverge, ARunCutShortBeforeACallStopsThereWithoutADivergence) {
-  Capture h;
-  h.key('a', 5);
-  std::string file;
-  auto program = [] {
-    con::Sleep(10);
-    con::_getch();
-    con::time();
-    con::Sleep(10);
-    return 0;
-  };
-  record(h, file, program);
-  std::vector<std::string> lines = lines_of(file);
-  const size_t t = find_line(lines, "time ");
-  ASSERT_GT(t, 0u);
-  lines.resize(t - 1);  // the crash came before the time was written
-  const Replayed rep = replay(join(lines), program);
-  EXPECT_EQ(rep.outcome, Replayer::Outcome::CutShort) << rep.message;
-}
-
-// A run cut short is no excuse for a different run: while the recording still has lines, a
-// replay that departs from them diverges.
-TEST(Diverge, ARunCutShortStillDivergesWhereItDepartsBeforeItsEnd) {
-  Capture h;
-  h.key('a', 5);
-  h.key('b', 30);
-  std::string file;
-  record(h, file, [] {
-    con::Sleep(10);
-    con::_getch();
-    con::time();
-    con::_getch();
-    return 0;
-  });
-  std::vector<std::string> lines = lines_of(file);
-  const size_t t = find_line(lines, "time ");
-  ASSERT_GT(t, 0u);
-  lines.resize(t);  // killed after the time was written
-  const Replayed rep = replay(join(lines), [] {
-    con::Sleep(10);
-    con::_getch();
-    con::_getch();  // no time(): this run waits for a key where the recording has the time
-    return 0;
-  });
-  EXPECT_EQ(rep.outcome, Replayer::Outcome::Diverged) << rep.message;
-  EXPECT_NE(rep.message.find("time() answered"), std::string::npos) << rep.message;
 }
 
 TEST(Diverge, WhatTheProgramActedOnIsAlreadyWritten) {
