@@ -133,7 +133,7 @@ TEST(Diverge, AnotherProgramIsCaughtAtItsFirstDifference) {
       << rep.message;
 }
 
-// A short program recorded (with the keys a at 5 ms and b at 30 ms), the recording perhaps cut
+// A short program recorded (with the keys a at 5 ms, b and Enter at 30), the recording perhaps cut
 // short as a crash leaves it, then replayed by another program: how the replay ends and what
 // its message says. A run cut short is no excuse for a different run: while the recording
 // still has lines, a replay that departs from them diverges.
@@ -149,6 +149,10 @@ struct Departure {
 TEST(Diverge, DeparturesAreCaughtAndSaidWhatTheyAre) {
   using O = Replayer::Outcome;
   int (*const done)() = [] { return con::Sleep(10), con::print("done"), 0; };
+  int (*const read_line)() = [] {
+    int v = 0;
+    return con::read_int(v), v;
+  };
   int (*const key_time_key)() = [] {
     return con::Sleep(10), con::_getch(), con::time(), con::_getch(), 0;
   };
@@ -172,13 +176,17 @@ TEST(Diverge, DeparturesAreCaughtAndSaidWhatTheyAre) {
       // Killed after the time was written: this run waits for a key where it has the time.
       {key_time_key, "time ", true, [] { return con::Sleep(10), con::_getch(), con::_getch(), 0; },
        O::Diverged, "time() answered"},
-      // The crash came before the time was written.
-      {key_time_key, "time ", false, key_time_key, O::CutShort, "cut short"},
+      // The crash came before the time was written, or before the line typed; or before the
+      // end, where this run waits for a key instead of the key the recording has next.
+      {key_time_key, "time ", false, key_time_key, O::CutShort, "(gathering 1, 0.010 s) without"},
+      {read_line, "line ", false, read_line, O::CutShort, "the recorded run was cut short there"},
+      {[] { return con::Sleep(1), con::Sleep(10), 0; }, "end ", false, [] { return con::_getch(); },
+       O::Diverged, "waits for a key, but the recording has the key 97 (a) came"},
   };
   for (const Departure& d : cases) {
     Capture h;
     h.key('a', 5);
-    h.key('b', 30);
+    h.line("b", 30);
     std::string file;
     record(h, file, d.recorded);
     std::vector<std::string> lines = lines_of(file);

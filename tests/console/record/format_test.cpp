@@ -109,6 +109,7 @@ TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
       "time 0 0 12x",
       "time 0 0 -5",  // the program would subtract such times and overflow
       "time 0 0 2147483648",
+      "time 0 0 000000000000000000001",  // more digits than any number has
       "srand 0 0 1",
       "srand 0 0 4294967296 1",
       "line 0 0 2 \"1\"",     // length and text disagree
