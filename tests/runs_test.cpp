@@ -48,6 +48,19 @@ void parkour_game(Capture& h, unsigned seed) {
   h.stop_at_ms = 60LL * 60 * 1000;
 }
 
+// Jumps, drops and dives with every talent in the first wave: the replay tests' parkour keys
+// (taps of up among held arrows) for 40 s, the player kept alive and given the next talent
+// every 150 ticks while standing.
+void talent_hook() {
+  soak::keep_alive();
+  if (parkour::Up == 0 && parkour::Down == 0) parkour::Ren = 1 + parkour::T / 150 % 5;
+}
+
+void parkour_talents(Capture& h, unsigned seed) {
+  script_parkour(h, seed);
+  h.on_sleep = [](con::Headless&) { talent_hook(); };
+}
+
 // The game from the launcher's choice 1 to its result; the launcher's next question ends the
 // input.
 void snake_game(Capture& h, unsigned seed) {
@@ -75,10 +88,11 @@ struct PinnedRun {
   void (*hook)();  // called at every sleep, or null
 };
 
-// Every wave, the bosses and the final stage; snake games to a win and a loss; killer games
-// with the human in each role, ending each way a game ends.
+// Every wave, the bosses and the final stage; jumps with every talent; snake games to a win and a
+// loss; killer games with the human in each role, ending each way a game ends.
 const PinnedRun kRuns[] = {
     {"parkour", 6, parkour_game, parkour_hook},
+    {"parkour-talents", 43, parkour_talents, talent_hook},
     {"snake-won", 50, snake_game, nullptr},
     {"snake-lost", 5, snake_game, nullptr},
     {"killer-killer-68", 68, killer_game, nullptr},

@@ -69,27 +69,6 @@ void script_snake(Capture& h, unsigned seed) {
   answer_waits(h, "0");
 }
 
-// The parkour game: held arrows with their repeats, taps, pauses ended by a key; the run is
-// stopped after 40 s (the headless console ends it as a signal would).
-void script_parkour(Capture& h, unsigned seed) {
-  std::mt19937 rng(seed);
-  h.line("2");
-  for (int64_t t = 1500; t < 40000; t += 100 + rng() % 500) {
-    const unsigned r = rng() % 10;
-    if (r < 4) {
-      h.hold(con::VK_LEFT + static_cast<int>(rng() % 4), t, t + 40 + rng() % 800);
-    } else if (r < 6) {
-      h.hold(con::VK_UP, t, t + 60, false);
-    } else if (r == 6 && rng() % 4 == 0) {
-      h.key(' ', t);
-    } else if (r == 7) {
-      h.key('k', t);
-    }
-  }
-  h.stop_at_ms = 40000;
-  h.on_wait = [](con::Headless& hh) { hh.key('n', hh.now() + 300); };
-}
-
 // The killer game to its end: every question answered, by seat numbers at random (some out of
 // range), the tally's pause by a key.
 void script_killer(Capture& h, unsigned seed) {
