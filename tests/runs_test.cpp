@@ -1,5 +1,5 @@
 // Whole runs pinned as data: long seeded runs of every game from the launcher, played by the
-// soak tests' random players and recorded with a screen check at every frame (tests/runs/).
+// soak and replay tests' random players and recorded with a screen check at every frame
 // Each replays headless; a change a player could see in any of them stops its replay at the
 // first frame that shows it, and the message names the recording's line.
 //
@@ -19,10 +19,6 @@
 #include "console/record/harness.hpp"
 #include "parkour/world.hpp"
 #include "soak/players.hpp"
-
-#ifndef GAMEBOX_RUNS_DIR
-#error "GAMEBOX_RUNS_DIR must name the folder of the pinned runs"
-#endif
 
 namespace {
 
@@ -48,7 +44,7 @@ void parkour_game(Capture& h, unsigned seed) {
   h.stop_at_ms = 60LL * 60 * 1000;
 }
 
-// Jumps, drops and dives with every talent in the first wave: the replay tests' parkour keys
+// Jumps and drops with every talent in the first wave: the replay tests' parkour keys
 // (taps of up among held arrows) for 40 s, the player kept alive and given the next talent
 // every 150 ticks while standing.
 void talent_hook() {
