@@ -1,7 +1,7 @@
 // Whole runs pinned as data: long seeded runs of every game from the launcher, played by the
 // soak and replay tests' random players and recorded with a screen check at every frame
-// Each replays headless; a change a player could see in any of them stops its replay at the
-// first frame that shows it, and the message names the recording's line.
+// (tests/runs/). Each replays headless; a change a player could see in any of them stops its
+// replay at the first frame that shows it, and the message names the recording's line.
 //
 // GAMEBOX_UPDATE_RUNS=1 records them again with today's program: after a deliberate change,
 // and only after watching what changed (gamebox --replay tests/runs/NAME.rec).
