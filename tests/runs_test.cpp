@@ -44,12 +44,22 @@ void parkour_game(Capture& h, unsigned seed) {
   h.stop_at_ms = 60LL * 60 * 1000;
 }
 
-// Jumps and drops with every talent in the first wave: the replay tests' parkour keys
-// (taps of up among held arrows) for 40 s, the player kept alive and given the next talent
-// every 150 ticks while standing.
+// Jumps and drops with every talent and every power in the first wave: the replay tests'
+// parkour keys (taps of up among held arrows) for 40 s, the player kept alive and given the
+// next talent every 150 ticks while standing.
 void talent_hook() {
+  using namespace parkour;
   soak::keep_alive();
-  if (parkour::Up == 0 && parkour::Down == 0) parkour::Ren = 1 + parkour::T / 150 % 5;
+  if (Up == 0 && Down == 0) Ren = 1 + T / 150 % 5;
+  // Early in each talent's turn a ball of the next power lands on the player: thunder
+  // first, so that its strike comes within the run.
+  if (T % 150 != 30) return;
+  static const int kBalls[] = {-6, -3, -4, -5, -7};
+  const int ball = kBalls[T / 150 % 5];
+  const int* const power[] = {&Fire, &Water, &Wind, &Thun, &Magne};
+  bool given = *power[-3 - ball] > 0;
+  for (int k = bl; k <= br; ++k) given = given || (B[k].alive && B[k].type == ball);
+  if (Obj* r = given ? nullptr : new_record()) *r = Obj{X, Y, 0, 0, ball, int(X), 0, 0, 1, false};
 }
 
 void parkour_talents(Capture& h, unsigned seed) {
