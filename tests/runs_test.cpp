@@ -63,7 +63,8 @@ void talent_hook() {
   const int* const power[] = {&Fire, &Water, &Wind, &Thun, &Magne};
   bool given = *power[-3 - ball] > 0;
   for (int k = bl; k <= br; ++k) given = given || (B[k].alive && B[k].type == ball);
-  if (Obj* r = given ? nullptr : new_record()) *r = Obj{X, Y, 0, 0, ball, int(X), 0, 0, 1, false};
+  if (Obj* r = given ? nullptr : new_record())
+    *r = Obj{X, Y, 0, 0, ball, static_cast<int>(X), 0, 0, 1, false};
 }
 
 void parkour_talents(Capture& h, unsigned seed) {
