@@ -24,14 +24,30 @@ namespace {
 
 using namespace record_test;
 
-// The parkour player is kept alive and armed against the bosses with a dart every 6 ticks,
-// long enough for them to show their attacks; in the final stage it dies once (the stage is
-// played again). Recording and replay both call it at every sleep.
+// A ball of the next power (thunder first, then fire, water, wind, the magnet) lands on the
+// player at tick `at` of every `every` unless that power is on or its ball is out.
+void give_power(int every, int at) {
+  using namespace parkour;
+  if (T % every != at) return;
+  static const int kBalls[] = {-6, -3, -4, -5, -7};
+  const int ball = kBalls[T / every % 5];
+  const int* const power[] = {&Fire, &Water, &Wind, &Thun, &Magne};
+  bool given = *power[-3 - ball] > 0;
+  for (int k = bl; k <= br; ++k) given = given || (B[k].alive && B[k].type == ball);
+  if (Obj* r = given ? nullptr : new_record())
+    *r = Obj{X, Y, 0, 0, ball, static_cast<int>(X), 0, 0, 1, false};
+}
+
+// The parkour player is kept alive, given a power every 300 ticks and armed against the
+// bosses with a dart every 6 ticks, long enough for them to show their attacks; in the final
+// stage it dies once (the stage is played again). Recording and replay both call it at
+// every sleep.
 void parkour_hook() {
   using namespace parkour;
   if (Win == 7 && D == 0) return;
   if (Blo < Blomax) Blo = static_cast<float>(Blomax);
   if (Boss != 0 && Biao == 0 && T % 6 == 0) Biao = 1;
+  give_power(300, 150);
 }
 
 void parkour_game(Capture& h, unsigned seed) {
@@ -49,22 +65,13 @@ void parkour_game(Capture& h, unsigned seed) {
 }
 
 // Jumps and drops with every talent and every power in the first wave: the replay tests'
-// parkour keys (taps of up among held arrows) for 40 s, the player kept alive and given the
-// next talent every 150 ticks while standing.
+// parkour keys (taps of up among held arrows) for 40 s, the player kept alive, given the
+// next talent every 150 ticks while standing and a power early in each talent's turn.
 void talent_hook() {
   using namespace parkour;
   soak::keep_alive();
   if (Up == 0 && Down == 0) Ren = 1 + T / 150 % 5;
-  // Early in each talent's turn a ball of the next power lands on the player: thunder
-  // first, so that its strike comes within the run.
-  if (T % 150 != 30) return;
-  static const int kBalls[] = {-6, -3, -4, -5, -7};
-  const int ball = kBalls[T / 150 % 5];
-  const int* const power[] = {&Fire, &Water, &Wind, &Thun, &Magne};
-  bool given = *power[-3 - ball] > 0;
-  for (int k = bl; k <= br; ++k) given = given || (B[k].alive && B[k].type == ball);
-  if (Obj* r = given ? nullptr : new_record())
-    *r = Obj{X, Y, 0, 0, ball, static_cast<int>(X), 0, 0, 1, false};
+  give_power(150, 30);  // thunder first: its strike comes within the run
 }
 
 void parkour_talents(Capture& h, unsigned seed) {
@@ -102,7 +109,7 @@ struct PinnedRun {
 // Every wave, the bosses and the final stage; jumps with every talent; snake games to a win and a
 // loss; killer games with the human in each role, ending each way a game ends.
 const PinnedRun kRuns[] = {
-    {"parkour", 10, parkour_game, parkour_hook},
+    {"parkour", 9, parkour_game, parkour_hook},
     {"parkour-talents", 43, parkour_talents, talent_hook},
     {"snake-won", 50, snake_game, nullptr},
     {"snake-lost", 5, snake_game, nullptr},
