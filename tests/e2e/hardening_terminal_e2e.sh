@@ -21,18 +21,12 @@ enter() {
   case $1 in
     launcher) ;;
     snake)
-      tm send-keys -t t "1" Enter
-      wait_for '长虫竞逐' || fail "no snake cover"
-      tm send-keys -t t "1" Enter
-      wait_for '头' || fail "no snake"
+      steps '1 Enter' '长虫竞逐' 5 "no snake cover" '1 Enter' '头' 5 "no snake"
       ;;
     killer)
-      tm send-keys -t t "3" Enter
-      wait_for '2\.查看游戏规则' || fail "no killer menu"
-      tm send-keys -t t "1"
-      wait_for '15人场' || fail "no table choice"
-      tm send-keys -t t "1"
-      wait_for '第1晚开始' 5 || fail "no first night"
+      steps '3 Enter' '2\.查看游戏规则' 5 "no killer menu" \
+        1 '15人场' 5 "no table choice" \
+        1 '第1晚开始' 5 "no first night"
       ;;
     parkour)
       tm send-keys -t t "2" Enter

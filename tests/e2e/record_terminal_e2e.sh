@@ -16,18 +16,13 @@ final_screen() { screen | sed -n 1,38p; }
 
 start_shell
 run_program --seed 2 --record "$files/snake.rec"
-wait_for '1\.贪吃蛇' || fail "no menu"
-tm send-keys -t t "1" Enter
-wait_for '长虫竞逐' || fail "no cover"
-tm send-keys -t t "1" Enter
-wait_for '头' || fail "no snake"
+steps - '1\.贪吃蛇' 5 "no menu" '1 Enter' '长虫竞逐' 5 "no cover" '1 Enter' '头' 5 "no snake"
 for key in Down Right Up Right Down; do
   sleep 0.6
   tm send-keys -t t $key
 done
 sleep 0.5
-tm send-keys -t t Escape
-wait_for '1\.贪吃蛇  2\.跑酷  3\.狼人杀' 10 || fail "the launcher did not come back"
+steps Escape '1\.贪吃蛇  2\.跑酷  3\.狼人杀' 10 "the launcher did not come back"
 tm send-keys -t t "0" Enter
 rc=$(wait_rc)
 [ "$rc" = 0 ] || fail "recording: exit code $rc"
@@ -59,9 +54,7 @@ diff "$files/snake.screen" "$files/snake.replayed" >"$files/diff" ||
 # A parkour game, paused with space and ended with Ctrl-C.
 start_shell
 run_program --seed 4 --record "$files/parkour.rec"
-wait_for '1\.贪吃蛇' || fail "no menu"
-tm send-keys -t t "2" Enter
-wait_for '=====' 5 || fail "no parkour field"
+steps - '1\.贪吃蛇' 5 "no menu" '2 Enter' '=====' 5 "no parkour field"
 for k in 1 2 3 4; do
   sleep 0.4
   tm send-keys -t t Up

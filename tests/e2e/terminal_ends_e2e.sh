@@ -66,10 +66,7 @@ expect_prompt_at 37 "parkour Ctrl-C"
 # SIGTERM and SIGHUP in the snake game: under its 120x30 console.
 for sig in TERM HUP; do
   start_in 120 40
-  tm send-keys -t t "1" Enter
-  wait_for '长虫竞逐' || fail "no snake cover"
-  tm send-keys -t t "1" Enter
-  wait_for '头' || fail "no snake"
+  steps '1 Enter' '长虫竞逐' 5 "no snake cover" '1 Enter' '头' 5 "no snake"
   kill -s "$sig" "$(program_pid)"
   [ "$(wait_rc)" = $((128 + $(kill -l "$sig"))) ] || fail "snake SIG$sig: exit code"
   screen | grep -q '   贪吃蛇游戏' || fail "snake SIG$sig: the last screen is gone"

@@ -52,14 +52,24 @@ run_program() {
 screen() { tm capture-pane -p -t t; }
 screen_e() { tm capture-pane -p -e -t t; }
 
-# Waits up to $2 seconds (default 5) for a screen line matching the regex $1.
+# Waits up to $2 seconds (default 5; 0: as it stands) for a screen line matching the regex $1.
 wait_for() {
   local limit=$(( ${2:-5} * 20 )) k
-  for ((k = 0; k < limit; k++)); do
+  for ((k = 0; ; k++)); do
     screen | grep -qE -- "$1" && return 0
+    ((k < limit)) || return 1
     sleep 0.05
   done
-  return 1
+}
+
+# A run as steps of four words: the keys to send (send-keys words, - for none), the pattern
+# the screen must then show, within how many seconds, and what failed if it does not.
+steps() {
+  while (($# >= 4)); do
+    [ "$1" = - ] || tm send-keys -t t $1
+    wait_for "$2" "$3" || fail "$4"
+    shift 4
+  done
 }
 
 # Waits for the program to end; prints its exit code.

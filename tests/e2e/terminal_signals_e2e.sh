@@ -39,10 +39,7 @@ expect_terminal_restored
 
 # Ctrl-Z: the shell gets a sane terminal; fg brings the whole screen back.
 start_program
-tm send-keys -t t "4"
-wait_for '^  \*  4' || fail "no echo"
-tm send-keys -t t C-z
-wait_for 'Stopped' || fail "not suspended"
+steps 4 '^  \*  4' 5 "no echo" C-z 'Stopped' 5 "not suspended"
 tm send-keys -t t "stty -g > $work/suspended" Enter
 for ((k = 0; k < 100; k++)); do [ -s "$work/suspended" ] && break; sleep 0.05; done
 cmp -s "$work/before" "$work/suspended" || fail "terminal not restored while suspended"

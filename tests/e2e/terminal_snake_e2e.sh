@@ -18,12 +18,10 @@ column_of() {
 export LANG=C.UTF-8
 start_shell
 run_program --seed 1
-wait_for '1\.贪吃蛇' || fail "no menu"
-tm send-keys -t t "1" Enter
-wait_for '长虫竞逐' || fail "no cover"
-screen | grep -q '1\.开始游戏' || fail "no cover menu"
-tm send-keys -t t "1" Enter
-wait_for '头' || fail "no snake"
+steps - '1\.贪吃蛇' 5 "no menu" \
+  '1 Enter' '长虫竞逐' 5 "no cover" \
+  - '1\.开始游戏' 0 "no cover menu" \
+  '1 Enter' '头' 5 "no snake"
 screen | grep -q '   贪吃蛇游戏' || fail "no side text"
 c1=$(column_of 14 头)
 [ "$c1" -ge 6 ] || fail "head at column $c1"
@@ -32,10 +30,9 @@ c2=$(column_of 14 头)
 [ "$c2" -gt "$c1" ] || fail "the head did not move right: $c1 -> $c2"
 [ $(((c2 - c1) % 2)) -eq 0 ] || fail "the head left the even columns: $c2"
 
-tm send-keys -t t Escape
-wait_for '糟糕 T_T' 3 || fail "Escape did not end the game"
-wait_for '哈哈，你输了' 4 || fail "no result screen"
-wait_for '1\.贪吃蛇  2\.跑酷  3\.狼人杀' 5 || fail "the launcher did not come back"
+steps Escape '糟糕 T_T' 3 "Escape did not end the game" \
+  - '哈哈，你输了' 4 "no result screen" \
+  - '1\.贪吃蛇  2\.跑酷  3\.狼人杀' 5 "the launcher did not come back"
 expect_frame
 tm send-keys -t t "0" Enter
 rc=$(wait_rc)

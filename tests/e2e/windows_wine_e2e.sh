@@ -60,21 +60,31 @@ fail() {
   exit 1
 }
 screen() { $T capture-pane -p -t s; }
-wait_for() {
-  local end=$((SECONDS + $2))
-  while ((SECONDS < end)); do
-    screen | grep -qE -- "$1" && return 0
-    sleep 0.2
-  done
-  return 1
-}
-wait_exit() {
+shows() { screen | grep -qE -- "$1"; }
+# Runs a command until it succeeds, for at most $1 seconds (0: once).
+within() {
   local end=$((SECONDS + $1))
-  while ((SECONDS < end)); do
-    [ -s "$work/rc" ] && return 0
+  shift
+  until "$@"; do
+    ((SECONDS < end)) || return 1
     sleep 0.2
   done
-  return 1
+}
+# A run as steps of four words: the keys to send (send-keys words, - for none); the pattern
+# the screen must then show, or "exit N": the program ends with code N, the cursor visible;
+# within how many seconds (0: at once); and what failed if not.
+steps() {
+  while (($# >= 4)); do
+    [ "$1" = - ] || $T send-keys -t s $1
+    if [[ $2 == exit\ * ]]; then
+      within "$3" test -s "$work/rc" || fail "$4: the program did not end"
+      [ "$(cat "$work/rc")" = "${2#exit }" ] || fail "$4: exit code $(cat "$work/rc")"
+      [ "$($T display -p -t s '#{cursor_flag}')" = 1 ] || fail "$4: the cursor is not visible"
+    else
+      within "$3" shows "$2" || fail "$4"
+    fi
+    shift 4
+  done
 }
 start() {
   rm -f "$work/rc"
@@ -110,57 +120,40 @@ fi
 
 # --- A whole round: launcher, snake cover, a short game, back, out. ---
 start
-wait_for '3\.狼人杀' 60 || fail "the launcher's menu did not appear"
-screen | grep -q '1\.贪吃蛇  2\.跑酷  3\.狼人杀' || fail "menu line"
+steps - '3\.狼人杀' 60 "the launcher's menu did not appear" \
+  - '1\.贪吃蛇  2\.跑酷  3\.狼人杀' 0 "menu line"
 [ "$(screen | grep -cE '^  \*{100,}')" -ge 2 ] || fail "the frame's top and bottom edges"
 [ "$(screen | grep -cE '^  \* .* \*$')" -ge 20 ] || fail "the frame's side edges"
 # "color 30": black on aqua everywhere.
 $T capture-pane -p -e -t s | grep -q $'\e\\[30m\e\\[46m' || fail "launcher not black on aqua"
 
-$T send-keys -t s 1 Enter
-wait_for '长虫竞逐' 10 || fail "choice 1 did not reach the snake cover"
-wait_for '输入数字做出你的选择' 5 || fail "the cover's prompt"
-screen | grep -q '1\.开始游戏' || fail "the cover's menu"
+steps '1 Enter' '长虫竞逐' 10 "choice 1 did not reach the snake cover" \
+  - '输入数字做出你的选择' 5 "the cover's prompt" \
+  - '1\.开始游戏' 0 "the cover's menu"
 # The title in light aqua (0x0B).
 $T capture-pane -p -e -t s | grep -q $'\e\\[96m[^\e]*\e\\[40m长虫竞逐\|\e\\[96m长虫竞逐' ||
   fail "the cover's title is not light aqua"
 
-$T send-keys -t s 1 Enter
-wait_for '头' 10 || fail "the game did not start"
+steps '1 Enter' '头' 10 "the game did not start"
 row0=$(screen | grep -n '头' | head -1 | cut -d: -f1)
 sleep 0.5
 $T send-keys -t s Down
 # The head turns down: it shows on a lower row within a few ticks.
-moved=0
-for _ in $(seq 30); do
-  last=$(screen | grep -n '头' | tail -1 | cut -d: -f1)
-  if [ -n "$last" ] && [ "$last" -gt "$row0" ]; then
-    moved=1
-    break
-  fi
-  sleep 0.2
-done
-[ "$moved" = 1 ] || fail "the down arrow did not turn the snake"
+lower() { local r; r=$(screen | grep -n '头' | tail -1 | cut -d: -f1); ((${r:-0} > row0)); }
+within 6 lower || fail "the down arrow did not turn the snake"
 
-$T send-keys -t s -H 1b 1b
-wait_for '你的最终得分是' 10 || fail "Escape did not end the game"
-wait_for '3\.狼人杀' 10 || fail "the launcher did not come back"
-$T send-keys -t s 9 Enter
-wait_exit 15 || fail "the program did not end after choice 9"
-[ "$(cat "$work/rc")" = 0 ] || fail "exit code $(cat "$work/rc")"
-[ "$($T display -p -t s '#{cursor_flag}')" = 1 ] || fail "the cursor is not visible after exit"
+steps '-H 1b 1b' '你的最终得分是' 10 "Escape did not end the game" \
+  - '3\.狼人杀' 10 "the launcher did not come back" \
+  '9 Enter' 'exit 0' 15 "choice 9"
 $T kill-server 2>/dev/null
 sleep 0.3
 
 # --- Ctrl-C at the launcher: the program ends as Windows programs do on Ctrl-C
 # (STATUS_CONTROL_C_EXIT, whose low byte wine passes on: 58). ---
 start
-wait_for '3\.狼人杀' 30 || fail "second run: the launcher's menu did not appear"
+steps - '3\.狼人杀' 30 "second run: the launcher's menu did not appear"
 sleep 0.3
-$T send-keys -t s C-c
-wait_exit 10 || fail "Ctrl-C did not end the program"
-[ "$(cat "$work/rc")" = 58 ] || fail "Ctrl-C: exit code $(cat "$work/rc")"
-[ "$($T display -p -t s '#{cursor_flag}')" = 1 ] || fail "Ctrl-C: the cursor is not visible"
+steps C-c 'exit 58' 10 "Ctrl-C"
 
 stop
 echo PASS

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "killer/killer.hpp"
 #include "play.hpp"
 
@@ -29,34 +32,6 @@ TEST(KillerNight, ComputerKillEndsThePassButNotTheHumanMagesTurn) {
     EXPECT_EQ(game.left, 14);
     EXPECT_NE(h.out.find(pad(33) + "第1晚结束\n\n"), std::string::npos);
   }
-  table("331444233233333", 5);  // the human is a mage after the killer
-  Box h;
-  h.line("3");
-  ASSERT_TRUE(phase(h, killer::run_night));
-  EXPECT_NE(h.out.find(pad(33) + "你是法师\n存活状况：\n"), std::string::npos);
-}
-
-TEST(KillerNight, HumanKillGoesOnWithTheLaterSeats) {
-  // Only the human killer at 1, a civilian at 2, a seer at 14 and a civilian at 15 live.
-  table("132333333333323", 1, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13});
-  Box h;
-  h.line("2");
-  ASSERT_TRUE(phase(h, killer::run_night));
-  EXPECT_NE(h.out.find(pad(33) + "你是杀手\n2 14 15 \n" + pad(33) + "你选择杀掉\n"),
-            std::string::npos);
-  EXPECT_NE(h.out.find(std::string("\n").append(pad(33)) + "杀手杀了2号(平民)\n"),
-            std::string::npos);
-  EXPECT_EQ(game.living[2], 0);
-  EXPECT_EQ(game.left, 3);
-  // The seer at 14 checked seat 1 or 15 after the kill.
-  EXPECT_TRUE(game.seen[1] == 1 || game.seen[15] == 3);
-
-  table("132333333333323", 1);  // naming his own seat
-  Box own;
-  own.line("1");
-  ASSERT_TRUE(phase(own, killer::run_night));
-  EXPECT_NE(own.out.find("杀手杀了1号(杀手)\n"), std::string::npos);
-  EXPECT_EQ(game.living[1], 0);
 }
 
 TEST(KillerNight, DeadSeersAndMagesStillAct) {
@@ -129,73 +104,8 @@ TEST(KillerNight, DrawsThatNoSeatCanMeetEndAndDoNothing) {
   }
 }
 
-TEST(KillerNight, HumanSeerAnswers) {
-  Box killer_found;
-  table("233333333333321", 1);
-  killer_found.line("15");
-  ASSERT_TRUE(phase(killer_found, killer::run_night));
-  EXPECT_NE(killer_found.out.find(pad(24) + "15号是杀手，请注意\n"), std::string::npos);
-  EXPECT_EQ(game.seen[15], 0);
-  Box good;
-  table("233333333333321", 1);
-  good.line("14");
-  ASSERT_TRUE(phase(good, killer::run_night));
-  EXPECT_NE(good.out.find(pad(28) + "14号是好人\n"), std::string::npos);
-}
-
-TEST(KillerNight, HumanMageShortagesIgnoredChoicesAndRevival) {
-  table("433333333333331", 1, {7});
-  game.poison = game.revive = 0;
-  Box h;
-  for (const char* l : {"1", "x", "2", "9", "0", "3"}) h.line(l);
-  ASSERT_TRUE(phase(h, killer::run_night));
-  EXPECT_NE(h.out.find("*\n>>毒药<<不足\n>>复活药水<<不足\n"), std::string::npos);
-  EXPECT_NE(h.out.find(std::string(">>复活药水<<不足\n").append(pad(33)) + "第1晚结束"),
-            std::string::npos);
-
-  // Each poison spends one from the stock: after the last one, the next night is short.
-  table("433333333333331", 1, {7});
-  game.poison = 1;
-  Box first, next;
-  first.line("1");
-  first.line("7");
-  ASSERT_TRUE(phase(first, killer::run_night));
-  EXPECT_NE(first.out.find(pad(27) + "杀手杀掉了"), std::string::npos);  // seat 15 acts too
-  next.line("1");
-  next.line("3");
-  ASSERT_TRUE(phase(next, killer::run_night));
-  EXPECT_NE(next.out.find("*\n>>毒药<<不足\n"), std::string::npos);
-
-  // Revival lists the dead with their role codes and brings back the seat named.
-  table("433333333333331", 1, {1, 7, 15});
-  game.aipoison = 0;  // the dead human's seat acts as a computer mage in the pass
-  game.revive = 1;    // the last potion still works
-  Box r;
-  r.line("2");
-  r.line("99");
-  r.line("16");  // one past the last seat is asked again too
-  r.line("1");
-  ASSERT_TRUE(phase(r, killer::run_night));
-  EXPECT_NE(r.out.find("你选择了复活\n阵亡名单：\n1号,身份:4 \n7号,身份:3 \n15号,身份:1 \n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find(pad(30) + "请输入1到15之间的号码\n"), std::string::npos);
-  EXPECT_EQ(game.living[1], 1);
-  EXPECT_EQ(game.revive, 0);
-  EXPECT_EQ(game.left, 13);
-}
-
-TEST(KillerNight, KillerDeadScreens) {
-  // Variant A: the human mage poisons the killer.
-  table("433333333333331", 1);
-  Box a;
-  a.line("1");
-  a.line("15");
-  EXPECT_FALSE(phase(a, killer::run_night));
-  EXPECT_NE(a.out.find(pad(32) + "你选择了杀人\n"), std::string::npos);
-  EXPECT_TRUE(ends_with(
-      a.out, " \n(杀手)\n\n\t\t\t\t\t\t\t   15号是杀手！\n\t\t\t\t\t\t杀手已死亡！\n" + kGameOver));
-
-  // Variant B: a computer mage's poison; the rest of the night does not happen.
+TEST(KillerNight, KillerPoisonedByAComputerMageEndsTheNight) {
+  // The rest of the night does not happen.
   bool seen_b = false;
   for (unsigned seed = 1; seed <= 30 && !seen_b; ++seed) {
     table("413333333333332", 15, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
@@ -208,4 +118,70 @@ TEST(KillerNight, KillerDeadScreens) {
                                      "\t\t\t\t\t\t\t\t杀手已死亡！\n" + kGameOver));
   }
   EXPECT_TRUE(seen_b);
+}
+
+// Nights with the human's answers typed, one after another: what each writes, how its text
+// ends, and table entries it leaves. A night without roles plays on the table the last one
+// left; `before` sets stocks after the table.
+namespace {
+struct Night {
+  const char* roles;
+  long long me;
+  std::vector<int> dead;
+  const char* typed;  // lines, each ended by \n
+  bool goes_on;
+  std::vector<std::string> shows;
+  std::vector<std::pair<long long*, long long>> leaves = {};
+  std::string ends = "";
+  void (*before)() = nullptr;
+};
+}  // namespace
+
+TEST(KillerNight, TypedAnswersOfTheHumanKillerSeerAndMage) {
+  const std::string nl = "\n", p33 = pad(33);
+  const Night nights[] = {
+      // The human killer at 1 with a civilian at 2, a seer at 14 and a civilian at 15 alive:
+      // the kill goes on with the later seats, the seer at 14 checks seat 15 after it.
+      Night("132333333333323", 1, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, "2\n", true,
+            {p33 + "你是杀手\n2 14 15 \n" + p33 + "你选择杀掉\n", nl + p33 + "杀手杀了2号(平民)\n"},
+            {{&game.living[2], 0}, {&game.left, 3}, {&game.seen[1], 0}, {&game.seen[15], 3}}),
+      // Naming his own seat.
+      Night("132333333333323", 1, {}, "1\n", true, {"杀手杀了1号(杀手)\n"}, {{&game.living[1], 0}}),
+      // The human seer.
+      Night("233333333333321", 1, {}, "15\n", true, {pad(24) + "15号是杀手，请注意\n"},
+            {{&game.seen[15], 0}}),
+      Night("233333333333321", 1, {}, "14\n", true, {pad(28) + "14号是好人\n"}),
+      // The human mage after the computer killer.
+      Night("331444233233333", 5, {}, "3\n", true, {p33 + "你是法师\n存活状况：\n"}),
+      // Both stocks short, other choices ignored.
+      Night("433333333333331", 1, {7}, "1\nx\n2\n9\n0\n3\n", true,
+            {"*\n>>毒药<<不足\n>>复活药水<<不足\n", ">>复活药水<<不足\n" + p33 + "第1晚结束"}, {},
+            "", [] { game.poison = game.revive = 0; }),
+      // Each poison spends one from the stock (seat 15 acts too): the next night is short.
+      Night("433333333333331", 1, {7}, "1\n7\n", true, {pad(27) + "杀手杀掉了"}, {}, "",
+            [] { game.poison = 1; }),
+      Night(nullptr, 0, {}, "1\n3\n", true, {"*\n>>毒药<<不足\n"}),
+      // Revival lists the dead with their role codes and brings back the seat named (one past
+      // the last seat is asked again too). The dead human's seat acts as a computer mage in
+      // the pass; the last potion still works.
+      Night("433333333333331", 1, {1, 7, 15}, "2\n99\n16\n1\n", true,
+            {"你选择了复活\n阵亡名单：\n1号,身份:4 \n7号,身份:3 \n15号,身份:1 \n",
+             pad(30) + "请输入1到15之间的号码\n"},
+            {{&game.living[1], 1}, {&game.revive, 0}, {&game.left, 13}}, "",
+            [] { game.aipoison = 0, game.revive = 1; }),
+      // The human mage poisons the killer: the game ends.
+      Night("433333333333331", 1, {}, "1\n15\n", false, {pad(32) + "你选择了杀人\n"}, {},
+            " \n(杀手)\n\n\t\t\t\t\t\t\t   15号是杀手！\n\t\t\t\t\t\t杀手已死亡！\n" + kGameOver),
+  };
+  for (const Night& night : nights) {
+    SCOPED_TRACE(night.typed);
+    if (night.roles) table(night.roles, night.me, night.dead);
+    if (night.before) night.before();
+    Box h;
+    h.type(night.typed);
+    EXPECT_EQ(phase(h, killer::run_night), night.goes_on);
+    for (const std::string& text : night.shows) EXPECT_NE(h.out.find(text), std::string::npos);
+    for (const auto& [entry, value] : night.leaves) EXPECT_EQ(*entry, value);
+    EXPECT_TRUE(ends_with(h.out, night.ends));
+  }
 }

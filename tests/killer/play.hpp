@@ -3,9 +3,9 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/backends/headless/headless.hpp"
 #include "console/console.hpp"
@@ -21,7 +21,7 @@ struct Box : con::Headless {
 };
 
 // A table with roles given as 15 digits (seat 1 first), the human at `me`, `dead` seats dead.
-inline void table(const char* roles, long long me, std::initializer_list<int> dead = {}) {
+inline void table(const char* roles, long long me, const std::vector<int>& dead = {}) {
   killer::reset();
   killer::Table& g = killer::game;
   for (int s = 1; s <= 15; ++s) {

@@ -27,8 +27,7 @@ std::vector<int> hurting_ticks(int ticks) {
 }  // namespace
 
 TEST(ParkourContact, ProtectionWindowAfterAHit) {
-  with_console([] {
-    stand();
+  in_world([] {
     Ren = 2;
     Blo = 1000;
     EXPECT_EQ(hurting_ticks(14), (std::vector<int>{0, 6, 12}));
@@ -41,8 +40,7 @@ TEST(ParkourContact, ProtectionWindowAfterAHit) {
 }
 
 TEST(ParkourContact, AMonsterHurtsOnlyOnce) {
-  with_console([] {
-    stand();
+  in_world([] {
     Ren = 2;
     empty_table();
     Obj& m = add(1, 18, 6.25f);
@@ -62,8 +60,7 @@ TEST(ParkourContact, AMonsterHurtsOnlyOnce) {
 }
 
 TEST(ParkourContact, WindAndThunderSweepInsteadOfHurting) {
-  with_console([] {
-    stand();
+  in_world([] {
     Killb = 20;  // protection does not hold the sweep back
     Exp = 0;
     Thun = 50;
@@ -98,7 +95,7 @@ TEST(ParkourContact, WindAndThunderSweepInsteadOfHurting) {
 // Modes 2, 6 and 8 to 12 touch within 1.5 of a body point: mode 2 costs 20 and the record stays,
 // mode 8 costs 10, the others 15, and those records leave.
 TEST(ParkourContact, LossAndRemovalByTouchMode) {
-  with_console([] {
+  in_world([] {
     for (int mode : {2, 6, 7, 8, 9, 12, 13}) {
       stand();
       Killb = 0;
@@ -113,7 +110,7 @@ TEST(ParkourContact, LossAndRemovalByTouchMode) {
 }
 
 TEST(ParkourContact, DamageByTypeInTheBoxOfModeOne) {
-  with_console([] {
+  in_world([] {
     struct Case {
       int type;
       float loss;
@@ -162,7 +159,7 @@ TEST(ParkourContact, BodyPointsByState) {
       {1, 21, 20, 9, true},  {1, 21, 22, 9, false},                         // dropping
       {2, 25, 26, 9, true},  {2, 25, 24, 9, false}, {2, 25, 25, 10, true},  // diving
   };
-  with_console([&] {
+  in_world([&] {
     for (const Case& c : cases) {
       for (bool beam : {false, true}) {
         stand(10);
@@ -185,8 +182,7 @@ TEST(ParkourContact, BodyPointsByState) {
 }
 
 TEST(ParkourContact, SpinnersStayFlyersDie) {
-  with_console([] {
-    stand();
+  in_world([] {
     Killb = 0;
     empty_table();
     add(2, 19, 7);
@@ -205,9 +201,8 @@ TEST(ParkourContact, SpinnersStayFlyersDie) {
 }
 
 TEST(ParkourContact, BeamReachesEightColumnsLeftOfItsHead) {
-  with_console([] {
+  in_world([] {
     stand(10);
-    empty_table();
     Obj& beam = add(4, 18, 18);
     Pan(4, 18, 18, 0);  // the head 8 columns right of the player
     EXPECT_FLOAT_EQ(Blo, 75);
@@ -239,9 +234,8 @@ TEST(ParkourContact, BeamReachesEightColumnsLeftOfItsHead) {
 }
 
 TEST(ParkourContact, GoodsFromTwoAndAHalfCoinsFromOneAndAHalf) {
-  with_console([] {
+  in_world([] {
     stand(10);
-    empty_table();
     add(-8, 18, 12.4f);  // healing, 2.4 away
     add(-8, 18, 12.5f);  // 2.5 away: not yet
     add(-10, 18, 11.4f);
@@ -259,8 +253,7 @@ TEST(ParkourContact, GoodsFromTwoAndAHalfCoinsFromOneAndAHalf) {
 }
 
 TEST(ParkourContact, EffectsOfTheGoods) {
-  with_console([] {
-    stand();
+  in_world([] {
     Ice = 50, Drug = 50, Exp = 295, Blo = 95;
     empty_table();
     for (int t : {-2, -3, -4, -7, -8, -9}) add(t, 18, 6.25f);
@@ -297,9 +290,8 @@ TEST(ParkourContact, ThunderBallFlashesTheConsole) {
     flashes.push_back({con::screen().fill_attr(), hh.now() - before});
     before = hh.now();
   };
-  with_console(
+  in_world(
       [&] {
-        stand();
         empty_table();
         add(-6, 18, 6.25f);
         before = h.now();
@@ -308,6 +300,6 @@ TEST(ParkourContact, ThunderBallFlashesTheConsole) {
         EXPECT_EQ(con::screen().fill_attr(), 0x0F);
         EXPECT_EQ(con::screen().at(30, 30).attr, 0x0F);
       },
-      &h);
+      1, &h);
   EXPECT_EQ(flashes, (std::vector<std::pair<int, int64_t>>{{0x1F, 20}, {0x6F, 10}}));
 }

@@ -28,8 +28,7 @@ std::string changed_outside(const std::vector<con::Cell>& before, int top, int b
 }  // namespace
 
 TEST(ParkourEdges, ASpinnerComingInAtTheRightEdgeKeepsToItsRows) {
-  with_console([] {
-    stand();
+  in_world([] {
     clean_field();
     empty_table();
     add(2, 18, 29, 0, 1);
@@ -48,8 +47,7 @@ TEST(ParkourEdges, ASpinnerComingInAtTheRightEdgeKeepsToItsRows) {
 }
 
 TEST(ParkourEdges, AFlyerAtTheRightEdge) {
-  with_console([] {
-    stand();
+  in_world([] {
     clean_field();
     empty_table();
     add(6, 19, 28.42f, 0, 0.8f);
@@ -74,8 +72,7 @@ TEST(ParkourEdges, AFlyerAtTheRightEdge) {
 }
 
 TEST(ParkourEdges, GoodsAtTheRightEdge) {
-  with_console([] {
-    stand();
+  in_world([] {
     clean_field();
     empty_table();
     Obj& g = add(-2, 19, 29, 0, 1);
@@ -100,8 +97,7 @@ TEST(ParkourEdges, GoodsAtTheRightEdge) {
 }
 
 TEST(ParkourEdges, AFlyerLeftOfTheScreenIsCutAndErasedThere) {
-  with_console([] {
-    stand();
+  in_world([] {
     clean_field();
     empty_table();
     Obj& f = add(6, 21, 0.2f, 0, 0);
@@ -120,9 +116,8 @@ TEST(ParkourEdges, AFlyerLeftOfTheScreenIsCutAndErasedThere) {
 }
 
 TEST(ParkourEdges, TheGroundRepaintUnderThePlayerAtTheLeftEdge) {
-  with_console([] {
+  in_world([] {
     stand(1);
-    empty_table();
     clean_field();
     con::Setpos(20, 0);
     con::print("          ");  // the line under the feet is to come back
@@ -140,7 +135,7 @@ TEST(ParkourEdges, TheGroundRepaintUnderThePlayerAtTheLeftEdge) {
 TEST(ParkourEdges, ThePlayerAndEveryEffectAtEitherEdge) {
   for (float y : {1.f, 1.5f, 28.75f, 29.5f, 30.f}) {
     for (float x : {18.f, 22.f, 12.f}) {
-      with_console([x, y] {
+      in_world([x, y] {
         stand(y);
         X = x, Down = x == 22 ? 1 : 0, Up = x < 17 ? 1 : 0;
         Thun = 5, Wind = 5, Water = 5, Fire = 5, Fir = 3, Magne = 5, T = 0;
@@ -158,7 +153,7 @@ TEST(ParkourEdges, ThePlayerAndEveryEffectAtEitherEdge) {
 }
 
 TEST(ParkourEdges, TheLastFrameOfAnEffectGoesWhenItsCountdownRunsOut) {
-  with_console([] {
+  in_world([] {
     stand(10);
     clean_field();
     const auto before = snapshot();
@@ -174,7 +169,7 @@ TEST(ParkourEdges, TheLastFrameOfAnEffectGoesWhenItsCountdownRunsOut) {
 }
 
 TEST(ParkourEdges, TheMagnetStarIsErasedWhereNoFigureStands) {
-  with_console([] {
+  in_world([] {
     stand(10);
     X = 19.5f;  // between the levels: no figure, only the star, on the ground line
     Magne = 5, T = 0;
@@ -187,7 +182,7 @@ TEST(ParkourEdges, TheMagnetStarIsErasedWhereNoFigureStands) {
 }
 
 TEST(ParkourEdges, AHoverBegunBetweenDrawAndEraseLeavesNoLegsBehind) {
-  with_console([] {
+  in_world([] {
     stand(10);
     X = 12, Up = 2, Upt = 0;
     clean_field();
@@ -201,8 +196,7 @@ TEST(ParkourEdges, AHoverBegunBetweenDrawAndEraseLeavesNoLegsBehind) {
 }
 
 TEST(ParkourEdges, AMonsterSteppingBackLeavesNoGhost) {
-  with_console([] {
-    stand();
+  in_world([] {
     clean_field();
     empty_table();
     Obj& m = add(1, 10, 25, 0, 0);

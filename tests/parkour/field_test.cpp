@@ -9,7 +9,7 @@ using namespace parkour;
 using namespace parkour_test;
 
 TEST(ParkourField, ColumnsResolveAsTheCursorDoes) {
-  with_console([] {
+  in_world([] {
     for (float col : {0.f, 0.2f, -0.2f, -0.3f, 6.25f, 6.4f, 6.5f, 17.5f, 29.f, 29.5f}) {
       con::system("cls");
       con::Setpos(7, col);
@@ -27,7 +27,7 @@ TEST(ParkourField, ColumnsResolveAsTheCursorDoes) {
 }
 
 TEST(ParkourField, TextStopsAtTheRightEdge) {
-  with_console([] {
+  in_world([] {
     con::Setpos(6, 0);
     con::print("Q");
     put(5, 28, "﹝镖﹞");  // columns 56 to 61
@@ -48,7 +48,7 @@ TEST(ParkourField, TextStopsAtTheRightEdge) {
 }
 
 TEST(ParkourField, TextLeftOfTheScreenIsCutNotWrittenAtTheOldCursor) {
-  with_console([] {
+  in_world([] {
     con::Setpos(12, 0);
     con::print("Z");
     con::Setpos(30, 10);  // where the cursor was left
@@ -72,7 +72,7 @@ TEST(ParkourField, TextLeftOfTheScreenIsCutNotWrittenAtTheOldCursor) {
 }
 
 TEST(ParkourField, ErasesAreCutTheSameWayAndKeepTheGroundLine) {
-  with_console([] {
+  in_world([] {
     con::Setpos(21, 0);
     con::print("Q");
     con::Setpos(19, 0);
@@ -96,7 +96,7 @@ TEST(ParkourField, ErasesAreCutTheSameWayAndKeepTheGroundLine) {
 }
 
 TEST(ParkourField, PiecesFollowOneAnotherPastTheEdge) {
-  with_console([] {
+  in_world([] {
     int x = put_cells(15, 56, "◥");
     EXPECT_EQ(x, 58);
     x = put_cells(15, x, "JJJ");

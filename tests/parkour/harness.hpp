@@ -1,9 +1,10 @@
-// Helpers for the parkour tests: a console for calling the routines directly, and the whole
-// game run headless with a callback after every tick.
+// Helpers for the parkour tests: one fresh world for calling the routines directly (the actors'
+// tests too), and the whole game run headless with a callback after every tick.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,14 +17,33 @@
 
 namespace parkour_test {
 
-// Runs `body` with a fresh world and a headless console of the game's size (on `backend`, when
-// given, so that a test can watch its sleeps).
-inline void with_console(const std::function<void()>& body, con::Headless* backend = nullptr) {
-  parkour::reset();
+// The player standing on the upper level, at home, nothing running.
+inline void stand(float y = 6.25f) {
+  using namespace parkour;
+  X = 18, Y = y, Vx = 0, Vy = 0, Up = 0, Down = 0, Upt = 0;
+  Ding = 6.25f;
+  Blomax = 100, Blo = 100, Expmax = 300, Lv = 1, Ren = 1;
+  Killb = 0, Kill = 0;
+}
+
+// Runs `body` with a fresh world on a headless console of the game's size (on `backend`, when
+// given, so that a test can watch its sleeps), as a wave starts: the player standing at home
+// on the upper level at full health, an empty table, no drops, no target found, the generator
+// seeded with `seed`.
+inline void in_world(const std::function<void()>& body, unsigned seed = 1,
+                     con::Headless* backend = nullptr) {
+  using namespace parkour;
+  reset();
   con::Headless local;
   con::Headless& h = backend ? *backend : local;
   con::run_headless(h, [&] {
     con::system("mode con cols=60 lines=37");
+    con::srand(seed);
+    clear_table();
+    stand();
+    Hui = 15;
+    std::memset(I, 0xFF, sizeof I);
+    Dis = Dis1 = kNone;
     body();
     return 0;
   });
@@ -46,15 +66,6 @@ inline parkour::Obj& add(int type, float row, float col, float vrow = 0, float v
   return *r;
 }
 
-// The player standing on the upper level, at home, nothing running.
-inline void stand(float y = 6.25f) {
-  using namespace parkour;
-  X = 18, Y = y, Vx = 0, Vy = 0, Up = 0, Down = 0, Upt = 0;
-  Ding = 6.25f;
-  Blomax = 100, Blo = 100, Expmax = 300, Lv = 1, Ren = 1;
-  Killb = 0, Kill = 0;
-}
-
 // Keeps the field quiet for tests of the loop itself: no goods (the generator's pending draw
 // set to one that matches nothing), whatever came this tick dead before it can act, and with
 // `immortal` the player at full health.
@@ -63,6 +74,14 @@ inline void calm(bool immortal = true) {
   Gd[1] = 10086;
   for (int i = bl; i <= br; ++i) B[i].alive = 0;
   if (immortal) Blo = static_cast<float>(Blomax);
+}
+
+// Records of a type in the live window.
+inline int count_type(int type) {
+  int n = 0;
+  for (int k = parkour::bl; k <= parkour::br; ++k)
+    if (parkour::B[k].type == type && parkour::B[k].alive) ++n;
+  return n;
 }
 
 inline char32_t glyph(int x, int y) {

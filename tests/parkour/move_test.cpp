@@ -24,9 +24,7 @@ std::vector<float> rises(int n) {
 }  // namespace
 
 TEST(ParkourMove, FirstJumpRisesAndLandsOnTheUpperLevel) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     T = 1;
     Up = 1, Vx = 2, Vy = 0.1f;  // what the up arrow sets
     std::vector<float> r = rises(6);
@@ -49,9 +47,7 @@ TEST(ParkourMove, FirstJumpRisesAndLandsOnTheUpperLevel) {
 }
 
 TEST(ParkourMove, ChilledJumpRisesAtHalfSpeed) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     T = 1;
     Ice = 100;
     Up = 1, Vx = 2;
@@ -64,9 +60,7 @@ TEST(ParkourMove, ChilledJumpRisesAtHalfSpeed) {
 
 TEST(ParkourMove, HoverHoldsItsHeightThirtyTicksOrSixtyChilled) {
   for (int ice : {0, 100}) {
-    with_console([ice] {
-      stand();
-      empty_table();
+    in_world([ice] {
       Ice = ice;
       T = 0;
       X = 12, Up = 3, Vx = 1, Upt = 30;
@@ -103,9 +97,7 @@ TEST(ParkourMove, HoverHoldsItsHeightThirtyTicksOrSixtyChilled) {
 }
 
 TEST(ParkourMove, DiveOfTalentFiveGoesToRow27AndLandsInItsEleventhTick) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     T = 1;
     X = 22, Down = 2, Up = 0, Vx = -1.7f;
     float deepest = X;
@@ -123,9 +115,7 @@ TEST(ParkourMove, DiveOfTalentFiveGoesToRow27AndLandsInItsEleventhTick) {
 }
 
 TEST(ParkourMove, DropsAndClimbsLandInTheSameTick) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     T = 1;
     Down = 1, Vx = -7;
     Move();
@@ -141,9 +131,7 @@ TEST(ParkourMove, DropsAndClimbsLandInTheSameTick) {
 }
 
 TEST(ParkourMove, ColumnIsClampedBeforeMoving) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     T = 1;  // no pull this tick
     Y = 0.5f, Vy = 0.3f;
     Move();
@@ -157,9 +145,8 @@ TEST(ParkourMove, ColumnIsClampedBeforeMoving) {
 }
 
 TEST(ParkourMove, PullTowardHome) {
-  with_console([] {
+  in_world([] {
     stand(8);
-    empty_table();
     T = 3;  // pulled left on T % 6 == 3
     Move();
     EXPECT_FLOAT_EQ(Y, 7.5f);
@@ -175,8 +162,7 @@ TEST(ParkourMove, PullTowardHome) {
 }
 
 TEST(ParkourMove, PassRetiresObjectsLeavingTheFieldOrOld) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     add(1, 10, 0.5f, 0, 1);  // would leave on the left
@@ -197,8 +183,7 @@ TEST(ParkourMove, PassRetiresObjectsLeavingTheFieldOrOld) {
 }
 
 TEST(ParkourMove, WaterDropsDestroyObjects) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     for (auto& d : I) d[0] = d[1] = -1;
@@ -216,8 +201,7 @@ TEST(ParkourMove, WaterDropsDestroyObjects) {
 }
 
 TEST(ParkourMove, SteeringByType) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     Obj& m = add(1, 10, 25.5f, 0, 1);
@@ -256,8 +240,7 @@ TEST(ParkourMove, SteeringByType) {
 }
 
 TEST(ParkourMove, BurstingAndHomingShots) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     Obj& b = add(9, 12, 20, 0, 1);
@@ -288,8 +271,7 @@ TEST(ParkourMove, BurstingAndHomingShots) {
 }
 
 TEST(ParkourMove, ASlowFlyerRetiringEndsThePass) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     add(6, 10, 20, 0.1f, 0.1f).counter = 50;
@@ -305,9 +287,8 @@ TEST(ParkourMove, ASlowFlyerRetiringEndsThePass) {
 }
 
 TEST(ParkourMove, TargetSearchFindsTheNearestAheadAndTheNearestOther) {
-  with_console([] {
+  in_world([] {
     stand(6);
-    empty_table();
     Dis = Dis1 = kNone;
     add(1, 17, 20, 0, 0);            // ahead, 14 columns
     add(1, 18, 12, 0, 0).param = 1;  // nearer but taken

@@ -10,7 +10,7 @@ using namespace parkour;
 using namespace parkour_test;
 
 TEST(ParkourScene, HalfColumnsResolveToSingleConsoleColumns) {
-  with_console([] {
+  in_world([] {
     // The player's head sits at (X - 1, Y).
     for (auto [y, col] : {std::pair{6.25f, 12}, {6.5f, 13}, {29.f, 58}}) {
       con::system("cls");
@@ -29,8 +29,7 @@ TEST(ParkourScene, HalfColumnsResolveToSingleConsoleColumns) {
 }
 
 TEST(ParkourScene, ErasingOnTheGroundRowRestoresTheLine) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;  // the player out of the way
     empty_table();
     add(1, 20, 10, 0, 1);
@@ -51,9 +50,7 @@ TEST(ParkourScene, ErasingOnTheGroundRowRestoresTheLine) {
 }
 
 TEST(ParkourScene, RecordsAboveRowFiveAreDrawnOnIt) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     add(1, 3, 10);
     add(13, 4.4f, 15);
     add(100, 3, 20);  // boss text is exempt
@@ -67,9 +64,7 @@ TEST(ParkourScene, RecordsAboveRowFiveAreDrawnOnIt) {
 }
 
 TEST(ParkourScene, TableCheckEmptiesTheTableOnceEverythingIsPassed) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     add(1, 10, 10);
     add(2, 12, 10);
     add(6, 14, 10);
@@ -103,8 +98,7 @@ TEST(ParkourScene, AFullTableRefusesNewRecords) {
 }
 
 TEST(ParkourScene, PlayerColourByStateAndHurt) {
-  with_console([] {
-    stand();
+  in_world([] {
     T = 3;
     Map(0, 3);  // after a teleport: the normal colour
     EXPECT_EQ(attr(12, 17), 0x0F);
@@ -129,7 +123,7 @@ TEST(ParkourScene, PlayerColourByStateAndHurt) {
 }
 
 TEST(ParkourScene, PlayerFiguresByRowBand) {
-  with_console([] {
+  in_world([] {
     stand(10);
     T = 0;
     Map(0, 0);
@@ -172,7 +166,7 @@ TEST(ParkourScene, PlayerFiguresByRowBand) {
 }
 
 TEST(ParkourScene, OverlaysAndTheirErasing) {
-  with_console([] {
+  in_world([] {
     con::system("cls");
     con::Setpos(20, 0);
     con::print(std::string(60, '='));
@@ -218,7 +212,7 @@ TEST(ParkourScene, WaterDropsByTick) {
   const Cells low = {{20, 14}, {19, 13}, {17, 15}, {16, 14}};
   const Cells mid = {{20, 13}, {19, 14}, {17, 13}, {16, 14}};
   const Cells other = {{20, 14}, {18, 12}, {18, 14}, {16, 14}};
-  with_console([&] {
+  in_world([&] {
     for (int t : {0, 4, 5, 9, 10, 14, 15, 19}) {
       con::system("cls");
       con::Setpos(20, 0);
@@ -249,7 +243,7 @@ TEST(ParkourScene, WaterDropsByTick) {
 // Whatever a boss's figure covered is blank again after its erase, or "=" on the ground line,
 // in every pose and at every height near the ground.
 TEST(ParkourScene, EveryBossFigureErasesWhole) {
-  with_console([] {
+  in_world([] {
     for (int boss : {1, 2, 3}) {
       for (int what : {0, 5}) {
         for (float row : {10.f, 18.f, 19.f, 20.f, 21.f, 22.f}) {
@@ -277,8 +271,7 @@ TEST(ParkourScene, EveryBossFigureErasesWhole) {
 }
 
 TEST(ParkourScene, BossFigures) {
-  with_console([] {
-    stand();
+  in_world([] {
     Boss = 6;
     Bx1 = 10, By1 = 20, Bx2 = 15, By2 = 20, Bx3 = 21, By3 = 20;
     Map(0, 0);
@@ -317,9 +310,7 @@ TEST(ParkourScene, BossFigures) {
 }
 
 TEST(ParkourScene, GoodsBobAroundTheirHomeRow) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     Obj& g = add(-3, 15, 29, -1, 1);
     g.param = 15;
     Map(3, 0);
@@ -344,8 +335,7 @@ TEST(ParkourScene, GoodsBobAroundTheirHomeRow) {
 }
 
 TEST(ParkourScene, DartsHomeOnTheBoss) {
-  with_console([] {
-    stand();
+  in_world([] {
     Lv = 3;
     empty_table();
     Obj& d = add(-1, 18, 6);
@@ -381,9 +371,7 @@ TEST(ParkourScene, DartsHomeOnTheBoss) {
 }
 
 TEST(ParkourScene, FireballsAndMagnetCoins) {
-  with_console([] {
-    stand();
-    empty_table();
+  in_world([] {
     add(1, 18, 20);
     Obj& f = add(-13, 18, 8);
     f.param = 0;
@@ -420,7 +408,7 @@ TEST(ParkourScene, PillarsStandOnTheGroundLine) {
     int sub;
     const char* rows_15_to_25;  // | where a "║" stands
   };
-  with_console([] {
+  in_world([] {
     for (Case c : {Case{-3, "..|||......"}, Case{-1, "....|......"}, Case{1, "......|...."},
                    Case{2, "......||..."}}) {
       clean_field();
@@ -442,8 +430,7 @@ TEST(ParkourScene, PillarsStandOnTheGroundLine) {
 }
 
 TEST(ParkourScene, BouncersAndBeams) {
-  with_console([] {
-    stand();
+  in_world([] {
     X = 3;
     empty_table();
     Obj& b = add(11, 24.8f, 1.5f, -0.5f, 1);

@@ -13,6 +13,7 @@
 #include "console/console.hpp"
 #include "console/session.hpp"
 #include "killer/killer.hpp"
+#include "soak/players.hpp"
 
 namespace {
 
@@ -30,39 +31,6 @@ struct Box : con::Headless {
 
 bool ends_with(const std::string& s, std::string_view tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// One random answer to whatever the game waits for.
-void answer(Box& h, std::mt19937& rng) {
-  static const char* const kJunk[] = {"abc",
-                                      "",
-                                      "   ",
-                                      "+",
-                                      "-",
-                                      "1x",
-                                      "x1",
-                                      "3 5 7",
-                                      "47 2",
-                                      "0",
-                                      "-7",
-                                      "16",
-                                      "99999999999999999999",
-                                      "-9223372036854775808",
-                                      "007",
-                                      "+15"};
-  const int64_t t = h.now();
-  const unsigned r = rng() % 100;
-  if (r < 55) {
-    h.line(std::to_string(rng() % 15 + 1), t);
-  } else if (r < 62) {
-    h.line("47", t);
-  } else if (r < 82) {
-    h.line(kJunk[rng() % (sizeof kJunk / sizeof *kJunk)], t);
-  } else if (r < 92) {
-    h.key(rng() % 2 ? ' ' : 'x', t);
-  } else {
-    h.arrow(72 + static_cast<int>(rng() % 4) * 3, t);
-  }
 }
 
 struct Tally {
@@ -102,7 +70,7 @@ TEST(KillerSoak, HundredsOfGamesWithRandomInputAllEndOnTheGameOverLine) {
     h.type("11");
     int answers = 0;
     h.on_wait = [&](con::Headless&) {
-      if (++answers <= kMaxAnswers) answer(h, rng);
+      if (++answers <= kMaxAnswers) soak::killer_answer(h, rng);
     };
     killer::reset();
     con::set_seed_override(static_cast<unsigned>(seed));

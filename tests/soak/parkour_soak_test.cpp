@@ -16,6 +16,7 @@
 #include "console/session.hpp"
 #include "launcher/launcher.hpp"
 #include "parkour/world.hpp"
+#include "soak/players.hpp"
 
 namespace {
 
@@ -24,29 +25,6 @@ struct Box : con::Headless {
   long writes_since_sleep = 0;
   void text(std::string_view) override {
     if (++writes_since_sleep > 1000000) throw std::runtime_error("writes without a sleep");
-  }
-};
-
-struct Keys {
-  std::mt19937 rng;
-
-  // Random input for the next stretch of play; called every tick.
-  void tick(con::Headless& h) {
-    const int64_t t = h.now();
-    const unsigned r = rng() % 100;
-    if (r < 6) {
-      const int vk = con::VK_LEFT + static_cast<int>(rng() % 4);
-      h.hold(vk, t, t + 20 + rng() % 700);
-    } else if (r < 8) {
-      h.key(rng() % 2 ? 'x' : 'w', t);
-    } else if (r == 8 && rng() % 10 == 0) {
-      h.key(' ', t);  // pause; the key that ends it comes from on_wait
-    }
-  }
-  // The pause and the talent screen wait for keys.
-  void wait(con::Headless& h) {
-    static const char kKeys[] = "yn x1";
-    h.key(kKeys[rng() % (sizeof kKeys - 1)], h.now());
   }
 };
 
@@ -67,7 +45,7 @@ TEST(ParkourSoak, EveryWaveWithRandomKeysAndAMortalPlayer) {
     for (int seed = 1; seed <= kSeeds; ++seed) {
       Box h;
       h.line("2");
-      Keys keys{std::mt19937(static_cast<unsigned>(seed * 10 + wave))};
+      soak::ParkourKeys keys{std::mt19937(static_cast<unsigned>(seed * 10 + wave))};
       int start_t = -1, last_t = -1, deaths = 0;
       bool reached = false;
       h.on_sleep = [&](con::Headless& hh) {
@@ -79,8 +57,7 @@ TEST(ParkourSoak, EveryWaveWithRandomKeysAndAMortalPlayer) {
         ++ticks;
         if (Win < wave) {
           // On the way to the wave under test: kept alive and armed, no keys.
-          if (Blo < Blomax) Blo = static_cast<float>(Blomax);
-          if (Boss != 0 && Biao < 2) Biao += 2;
+          soak::keep_alive();
           return;
         }
         if (!reached) {
@@ -115,7 +92,7 @@ TEST(ParkourSoak, WholeGamesWithRandomKeysAndAPlayerKeptAlive) {
   for (int seed = 1; seed <= kGames; ++seed) {
     Box h;
     h.line("2");
-    Keys keys{std::mt19937(static_cast<unsigned>(seed))};
+    soak::ParkourKeys keys{std::mt19937(static_cast<unsigned>(seed))};
     std::set<int> waves;
     int last_t = -1;
     h.on_sleep = [&](con::Headless& hh) {
@@ -123,8 +100,7 @@ TEST(ParkourSoak, WholeGamesWithRandomKeysAndAPlayerKeptAlive) {
       using namespace parkour;
       check_world();
       waves.insert(Win);
-      if (Blo < Blomax) Blo = static_cast<float>(Blomax);
-      if (Boss != 0 && Biao < 2) Biao += 2;
+      soak::keep_alive();
       if (T == last_t) return;
       last_t = T;
       ++ticks;

@@ -70,8 +70,12 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
   // The screen now and then, as the player saw it (the clock is read only once enough
   // gatherings have passed).
   int64_t now = 0;
-  if (screen_ && gathering_ - last_check_gathering_ >= kCheckEveryGatherings &&
-      (now = inner_.now_ms()) - t0_ - last_check_ms_ >= kCheckEveryMs) {
+  if (screen_ &&
+      (check_every_frame ? screen_->version() != last_check_version_ &&
+                               (until_key || deadline_ms > inner_.now_ms())
+                         : gathering_ - last_check_gathering_ >= kCheckEveryGatherings &&
+                               (now = inner_.now_ms()) - t0_ - last_check_ms_ >= kCheckEveryMs)) {
+    if (check_every_frame) now = inner_.now_ms();
     Line c;
     c.tag = Tag::Check;
     c.version = screen_->version();
@@ -79,6 +83,7 @@ void Recorder::pump(KeyQueue& q, int64_t deadline_ms, bool until_key) {
     put(c, now);
     last_check_ms_ = now - t0_;
     last_check_gathering_ = gathering_;
+    last_check_version_ = c.version;
   }
   // Everything so far is on its way before the program waits.
   if (!pending_.empty()) flush();

@@ -31,6 +31,10 @@ class Recorder : public Relay, public Observer, private KeyListener {
   // It stopped because it reached the largest recording a replay reads.
   bool too_long() const { return too_long_; }
   uint64_t bytes() const { return bytes_; }
+  // Checks the screen at every frame, not now and then: at every sleep or wait for a key that
+  // finds it changed. For runs kept as test data, where any difference a player could see
+  // must stop the replay.
+  bool check_every_frame = false;
 
   // Backend
   void start(Screen& s) override;
@@ -66,6 +70,7 @@ class Recorder : public Relay, public Observer, private KeyListener {
   int64_t last_ms_ = 0;          // likewise, since the start
   int64_t last_check_ms_ = 0;
   uint64_t last_check_gathering_ = 0;
+  uint64_t last_check_version_ = 0;
   bool waiting_ = false;                // the gathering under way waits for a key
   bool held_[256] = {};                 // the last answer for each key
   uint8_t last_codes_[kMaxCodes] = {};  // of the last key line

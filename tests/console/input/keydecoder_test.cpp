@@ -310,35 +310,35 @@ TEST(KeyDecoder, EveryLegacyFormGivesTheConsolesCodes) {
 // The keyboard protocol's forms, as kitty sends them with all keys as escape codes.
 TEST(KeyDecoder, EveryProtocolFormGivesTheConsolesCodes) {
   expect_each(
-      true,
-      {
-          // Ctrl with a letter, @ (also space and 2), [ and ]; Alt puts an Escape before the
-          // key, but never a second one before Escape itself.
-          {"\x1b[97;5u\x1b[98;5u\x1b[121;5u", {1, 2, 25}},
-          {"\x1b[64;5u\x1b[32;5u\x1b[50;5u\x1b[91;5u\x1b[93;5u", {0, 3, 0, 3, 0, 3, 27, 29}},
-          {"\x1b[97;3u\x1b[27;3u\x1b[13;3u\x1b[97;3;97:98u",
-           {27, 'a', 27, 27, 13, 27, 'a', 27, 'b'}},
-          // Enter, Tab, Shift+Tab, Backspace both ways, Escape.
-          {"\x1b[13u\x1b[9u\x1b[9;2u\x1b[127u\x1b[8u\x1b[27u", {13, 9, 0, 15, 8, 8, 27}},
-          // Letters with Shift, Caps Lock or both, a digit with Caps Lock; the shifted key;
-          // characters beyond ASCII.
-          {"\x1b[97u\x1b[97;2u\x1b[97;65u\x1b[97;66u\x1b[49;65u", {'a', 'A', 'A', 'a', '1'}},
-          {"\x1b[49:33;2u\x1b[97:1092;2u\x1b[1092u\x1b[128u\x1b[57343u", {'!', '?', '?', '?', '?'}},
-          // The keypad: digits, operators, and with Num Lock off the cursor pad.
-          {"\x1b[57399u\x1b[57400u\x1b[57408u", {'0', '1', '9'}},
-          {"\x1b[57409u\x1b[57410u\x1b[57411u\x1b[57412u\x1b[57413u\x1b[57414u\x1b[57415u"
-           "\x1b[57416u",
-           {'.', '/', '*', '-', '+', 13, '=', ','}},
-          {"\x1b[57417u\x1b[57418u\x1b[57419u\x1b[57420u\x1b[57419;5u",
-           {224, 75, 224, 77, 224, 72, 224, 80, 224, 141},
-           {kL, kR, kU, kD, kU}},
-          {"\x1b[57421u\x1b[57422u\x1b[57423u\x1b[57424u\x1b[57425u\x1b[57426u",
-           {224, 73, 224, 81, 224, 71, 224, 79, 224, 82, 224, 83}},
-          // Keys that type nothing: Begin, Caps Lock, Shift, a media key, Escape's own code.
-          {"\x1b[57427u\x1b[57358u\x1b[57441u\x1b[57428u\x1b[57344u", {}},
-          // A repeat types again; a release types nothing, a signal key's release is nothing.
-          {"\x1b[1;1:2B\x1b[1;1:3C\x1b[97;1:3u\x1b[99;5:3u", {224, 80}, {kD, kR}},
-      });
+      true, {
+                // Ctrl with a letter, @ (also space and 2), [ and ]; Alt puts an Escape before the
+                // key, but never a second one before Escape itself.
+                {"\x1b[97;5u\x1b[98;5u\x1b[121;5u", {1, 2, 25}},
+                {"\x1b[64;5u\x1b[32;5u\x1b[50;5u\x1b[91;5u\x1b[93;5u", {0, 3, 0, 3, 0, 3, 27, 29}},
+                {"\x1b[97;3u\x1b[27;3u\x1b[13;3u\x1b[97;3;97:98u",
+                 {27, 'a', 27, 27, 13, 27, 'a', 27, 'b'}},
+                // Enter, Tab, Shift+Tab, Backspace both ways, Escape.
+                {"\x1b[13u\x1b[9u\x1b[9;2u\x1b[127u\x1b[8u\x1b[27u", {13, 9, 0, 15, 8, 8, 27}},
+                // Letters with Shift, Caps Lock or both, a digit with Caps Lock; the shifted key;
+                // the last ASCII character, and characters beyond ASCII.
+                {"\x1b[97u\x1b[97;2u\x1b[97;65u\x1b[97;66u\x1b[49;65u", {'a', 'A', 'A', 'a', '1'}},
+                {"\x1b[49:33;2u\x1b[126;;126u\x1b[97:1092;2u\x1b[1092u\x1b[128u\x1b[57343u",
+                 {'!', '~', '?', '?', '?', '?'}},
+                // The keypad: digits, operators, and with Num Lock off the cursor pad.
+                {"\x1b[57399u\x1b[57400u\x1b[57408u", {'0', '1', '9'}},
+                {"\x1b[57409u\x1b[57410u\x1b[57411u\x1b[57412u\x1b[57413u\x1b[57414u\x1b[57415u"
+                 "\x1b[57416u",
+                 {'.', '/', '*', '-', '+', 13, '=', ','}},
+                {"\x1b[57417u\x1b[57418u\x1b[57419u\x1b[57420u\x1b[57419;5u",
+                 {224, 75, 224, 77, 224, 72, 224, 80, 224, 141},
+                 {kL, kR, kU, kD, kU}},
+                {"\x1b[57421u\x1b[57422u\x1b[57423u\x1b[57424u\x1b[57425u\x1b[57426u",
+                 {224, 73, 224, 81, 224, 71, 224, 79, 224, 82, 224, 83}},
+                // Keys that type nothing: Begin, Caps Lock, Shift, a media key, Escape's own code.
+                {"\x1b[57427u\x1b[57358u\x1b[57441u\x1b[57428u\x1b[57344u", {}},
+                // A repeat types again; a release types nothing, a signal key's release is nothing.
+                {"\x1b[1;1:2B\x1b[1;1:3C\x1b[97;1:3u\x1b[99;5:3u", {224, 80}, {kD, kR}},
+            });
   // Ctrl-C, Ctrl-\ and Ctrl-Z by their letters, or by the US key where the letter is not
   // ASCII; Alt changes nothing.
   KeyDecoder d;

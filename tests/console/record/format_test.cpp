@@ -88,44 +88,40 @@ TEST(RecordFormat, EveryKindOfLineReadsBackAsWritten) {
 }
 
 TEST(RecordFormat, LinesThatAreNotEventsSayWhy) {
-  const char* const bad[] = {
-      "",
-      "x 0 0",
-      "k 0 0 p q",  // not codes
-      "k 0 0 upp",
-      "k 0 0 256",                                        // not a code
-      "k 0 0 1,,2",                                       // an empty code
-      "k 0 0 1,2 q",                                      // not press or repeat
-      "k 0 0 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17",  // too many
-      "k -1 0 13",                                        // negative
-      "k 0 0 13 ",                                        // a space at the end
-      "k 0  0 13",                                        // two spaces
-      "k 1099511627777 0 13",                             // more gatherings than any run has
-      "k 0 99999999999999999999 13",
-      "h 0 0 38",  // no state
-      "h 0 0 38 2",
-      "h 0 0 300 1",
-      "u 0 0",
-      "time 0 0 12x",
-      "time 0 0 -5",  // the program would subtract such times and overflow
-      "time 0 0 2147483648",
-      "srand 0 0 1",
-      "srand 0 0 4294967296 1",
-      "line 0 0 2 \"1\"",     // length and text disagree
-      "line 0 0 1 \"\\x4\"",  // a cut escape
-      "line 0 0 1 \"\\q1\"",
-      "line 0 0 1 1",
-      "check 0 0 12 abc",  // not eight hex digits
-      "check 0 0 12 ABCDEF01",
-      "closed 0 0 1",  // a field too many
-      "exit 0 0 256",
-      "end 0 0 0 1",
+  const std::pair<std::string, std::vector<const char*>> bad[] = {
+      {"not an event", {"", "x 0 0"}},
+      {"more fields than its kind has", {"k 0 0 p q", "closed 0 0 1"}},
+      // Not codes, not a code, an empty code, not press or repeat, too many, a space at the end.
+      {"a key takes its codes (0 to 255, at most 16, joined by commas, or up, down, left, right), "
+       "then p or r",
+       {"k 0 0 upp", "k 0 0 256", "k 0 0 1,,2", "k 0 0 1,2 q",
+        "k 0 0 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", "k 0 0 13 "}},
+      // Negative, two spaces, more gatherings than any run has, a time too long.
+      {"its gatherings and milliseconds are not two whole numbers in range",
+       {"k -1 0 13", "k 0  0 13", "k 1099511627777 0 13", "k 0 99999999999999999999 13"}},
+      {"a held state needs a key code from 0 to 255 (or an arrow's name), 1 or 0",
+       {"h 0 0 38", "h 0 0 38 2", "h 0 0 300 1"}},
+      {"a release needs a key code from 0 to 255 (or up, down, left, right)", {"u 0 0"}},
+      // A negative time: the program would subtract such times and overflow. More digits than
+      // any number has.
+      {"a time needs a whole number from 0 to 2147483647",
+       {"time 0 0 12x", "time 0 0 -5", "time 0 0 2147483648", "time 0 0 000000000000000000001"}},
+      {"a seeding needs two seeds from 0 to 4294967295", {"srand 0 0 1", "srand 0 0 4294967296 1"}},
+      // Length and text disagree, a cut escape, an unknown escape, no quotes.
+      {"a typed line needs its length and its first bytes in quotes",
+       {"line 0 0 2 \"1\"", "line 0 0 1 \"\\x4\"", "line 0 0 1 \"\\q1\"", "line 0 0 1 1"}},
+      {"a check needs a change count and eight hex digits",
+       {"check 0 0 12 abc", "check 0 0 12 ABCDEF01"}},
+      {"an exit needs a code from 0 to 255", {"exit 0 0 256"}},
+      {"an end needs an exit code, a change count and eight hex digits", {"end 0 0 0 1"}},
   };
-  for (const char* s : bad) {
-    Line l;
-    std::string why;
-    EXPECT_FALSE(parse_line(s, l, why)) << s;
-    EXPECT_FALSE(why.empty()) << s;
+  for (const auto& [says, lines] : bad) {
+    for (const char* s : lines) {
+      Line l;
+      std::string why;
+      EXPECT_FALSE(parse_line(s, l, why)) << s;
+      EXPECT_EQ(why, says) << s;
+    }
   }
 }
 
@@ -205,15 +201,19 @@ TEST(RecordFormat, EventsAreToldWithTheirKeysNamed) {
 
 TEST(RecordFormat, AWholeRecordingLoadsWithItsHeader) {
   Recording r;
-  std::string error;
-  ASSERT_TRUE(r.load(kHeader + "check 1 0 5 0000000a\nw 0 10 49\nw 0 0 13\nline 0 0 1 \"1\"\n"
-                               "time 0 0 1700000000\nsrand 0 0 1700000000 7\n"
-                               "k 5 500 224,72 p\nh 0 0 38 1\nend 3 100 0 9 00000001\n",
+  std::string error, head = kHeader;
+  head.replace(head.find("size none\nkeyboard none"), 23, "size 120 40\nkeyboard exact");
+  ASSERT_TRUE(r.load(head + "check 1 0 5 0000000a\nw 0 10 49\nw 0 0 13\nline 0 0 1 \"1\"\n"
+                            "time 0 0 1700000000\nsrand 0 0 1700000000 7\n"
+                            "k 5 500 224,72 p\nh 0 0 38 1\nend 3 100 0 9 00000001\n",
                      error))
       << error;
   EXPECT_TRUE(r.complete());
   EXPECT_EQ(r.header().program, "1.0.0");
   EXPECT_EQ(r.header().backend, "headless");
+  EXPECT_EQ(r.header().keyboard, "exact");
+  EXPECT_EQ((std::vector<int64_t>{r.header().cols, r.header().rows, r.header().started}),
+            (std::vector<int64_t>{120, 40, 1700000000}));
   ASSERT_TRUE(r.header().seed.has_value());
   EXPECT_EQ(*r.header().seed, 7u);
   EXPECT_EQ(r.events(), 9u);
@@ -252,40 +252,52 @@ TEST(RecordFormat, BadFilesAreRefusedNamingTheLine) {
   };
   const std::string body = kHeader + "check 1 0 5 0000000a\n";
   const std::vector<Case> cases = {
-      {"", "empty"},
-      {"hello\n", "not a gamebox recording"},
+      {"", "empty: not a recording"},
+      {"hello\n", "not a gamebox recording (its first line is not \"gamebox recording 1\")"},
       {std::string("\x7f"
                    "ELF\x02\x01\x01",
                    7),
-       "not a gamebox recording"},
-      {"gamebox recording 2\nevents\n", "format 2"},
-      {"gamebox recording \x1b[2J\nevents\n", "an unknown format"},
-      {"gamebox recording 1\nprogram 1\nbackend x", "line 3: the file is truncated"},
-      {"gamebox recording 1\nprogram 1\nbackend x\n", "before the 'events' line"},
-      {"gamebox recording 1\nevents\n", "line 2: the header lacks"},
-      {"gamebox recording 1\nprogram 1\nbackend x\nsize 0 -1\nevents\n", "line 4: a header"},
-      {"gamebox recording 1\nprogram 1\nbackend x\nseed -3\nevents\n", "line 4: a header"},
-      {"gamebox recording 1\nprogram a b\nevents\n", "line 2: a header line"},
-      {body + "w 0 0 13", "line 10: the file is truncated"},
-      {body + "k 0 0 13\nw 0 0 13\n", "line 11: one gathering queues keys both"},
-      {body + "h 0 0 38 1\nk 0 0 13\n", "line 11: out of order"},
-      {body + "check 0 0 5 0000000a\n", "line 10: out of order"},
+       "not a gamebox recording (its first line is not \"gamebox recording 1\")"},
+      {"gamebox recording 2\nevents\n", "format 2, not one this version reads (it reads 1)"},
+      {"gamebox recording \x1b[2J\nevents\n",
+       "an unknown format, not one this version reads (it reads 1)"},
+      {"gamebox recording 1\nprogram 1\nbackend x",
+       "line 3: the file is truncated: its last line is cut off"},
+      {"gamebox recording 1\nprogram 1\nbackend x\n",
+       "the file is truncated: it ends within its header, before the 'events' line"},
+      {"gamebox recording 1\nevents\n", "line 2: the header lacks its 'program' or 'backend' line"},
+      {"gamebox recording 1\nprogram 1\nbackend x\nsize 0 -1\nevents\n",
+       "line 4: a header line whose value is not what 'size' takes"},
+      {"gamebox recording 1\nprogram 1\nbackend x\nseed -3\nevents\n",
+       "line 4: a header line whose value is not what 'seed' takes"},
+      {"gamebox recording 1\nprogram a b\nevents\n",
+       "line 2: a header line whose value is not what 'program' takes"},
+      {body + "w 0 0 13", "line 10: the file is truncated: its last line is cut off"},
+      {body + "k 0 0 13\nw 0 0 13\n",
+       "line 11: one gathering queues keys both while waiting and while not"},
+      {body + "h 0 0 38 1\nk 0 0 13\n",
+       "line 11: out of order within its gathering (its check comes first, then what it queued, "
+       "then the calls after it)"},
+      {body + "check 0 0 5 0000000a\n",
+       "line 10: out of order within its gathering (its check comes first, then what it queued, "
+       "then the calls after it)"},
       {kHeader + "k 0 0 13\n", "line 9: input before the program's first gathering"},
       {body + "closed 0 0\nclosed 1 0\n", "line 11: input ends twice"},
-      {body + "exit 0 0 130\nk 1 0 13\n", "line 11: after an exit"},
-      {body + "end 0 0 0 5 0000000a\nk 1 0 13\n", "line 11: nothing may follow the end"},
+      {body + "exit 0 0 130\nk 1 0 13\n", "line 11: after an exit only the end line may come"},
+      {body + "end 0 0 0 5 0000000a\nk 1 0 13\n", "line 11: nothing may follow the end line"},
       {body + "k 0 0 13\x1b[31m\n", "line 10: a byte no recording holds (0x1b)"},
       {body + "line 0 0 1 \"\xe4\"\n", "line 10: a byte no recording holds (0xe4)"},
       {body + std::string(300, 'k') + "\n", "line 10: longer than 256 bytes"},
-      {body + "k 1099511627775 0 13\nk 2 0 13\n", "line 11: the gatherings or the time"},
+      {body + "k 1099511627775 0 13\nk 2 0 13\n",
+       "line 11: the gatherings or the time run past what any run reaches"},
       {body + "bogus 0 0\n", "line 10: not an event"},
-      {body + "line 0 0 1 \"\n", "line 10:"},
+      {body + "line 0 0 1 \"\n",
+       "line 10: a typed line needs its length and its first bytes in quotes"},
       {"gamebox recording 1\nprogram 1\nevents now\n", "line 3: 'events' takes nothing after it"},
   };
   for (const Case& c : cases) {
     const std::string why = refusal(c.file);
-    EXPECT_NE(why.find(c.expect), std::string::npos)
-        << "file: " << c.file.substr(0, 80) << "\nrefusal: " << why;
+    EXPECT_EQ(why, c.expect) << "file: " << c.file.substr(0, 80);
   }
   // A header's words are at most 32 bytes.
   auto with_program = [](size_t len) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,27 @@ inline int whole_program() {
   return launcher::run();
 }
 
+// The parkour game: held arrows with their repeats, taps, pauses ended by a key; the run is
+// stopped after 40 s (the headless console ends it as a signal would).
+inline void script_parkour(Capture& h, unsigned seed) {
+  std::mt19937 rng(seed);
+  h.line("2");
+  for (int64_t t = 1500; t < 40000; t += 100 + rng() % 500) {
+    const unsigned r = rng() % 10;
+    if (r < 4) {
+      h.hold(con::VK_LEFT + static_cast<int>(rng() % 4), t, t + 40 + rng() % 800);
+    } else if (r < 6) {
+      h.hold(con::VK_UP, t, t + 60, false);
+    } else if (r == 6 && rng() % 4 == 0) {
+      h.key(' ', t);
+    } else if (r == 7) {
+      h.key('k', t);
+    }
+  }
+  h.stop_at_ms = 40000;
+  h.on_wait = [](con::Headless& hh) { hh.key('n', hh.now() + 300); };
+}
+
 struct Recorded {
   int code = 0;
   std::vector<uint64_t> frames;
@@ -82,7 +104,7 @@ struct Recorded {
 // Runs `program` on `inner` (already scripted) with a recorder in between, as main does.
 inline Recorded record_on(con::Backend& inner, std::string& file,
                           const std::function<int()>& program,
-                          std::optional<unsigned> seed = std::nullopt) {
+                          std::optional<unsigned> seed = std::nullopt, bool every_frame = false) {
   con::record::Recorder rec(
       inner,
       [&file](std::string_view b) {
@@ -90,6 +112,7 @@ inline Recorded record_on(con::Backend& inner, std::string& file,
         return true;
       },
       seed);
+  rec.check_every_frame = every_frame;
   con::set_seed_override(seed);
   Recorded r;
   r.code = con::run_attached(rec, program, &rec);

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "parkour/actors/actors.hpp"
-#include "parkour/actors/world_fixture.hpp"
+#include "parkour/harness.hpp"
 
 using namespace parkour;
-using actors_test::count_type;
-using actors_test::in_world;
+using parkour_test::count_type;
+using parkour_test::in_world;
 
 namespace {
 
@@ -71,7 +71,6 @@ TEST(ParkourBosses, AttackChoicesKeepClearOfTheEdges) {
 
 TEST(ParkourBosses, BeamsHurtOncePerAttackAndFlag) {
   in_world([] {
-    X = 18, Y = 6.25f, Down = 0;
     Boss = 1;
     Killb = 20;  // the post-hit countdown does not shield from beams
     Panboss(18, 8);

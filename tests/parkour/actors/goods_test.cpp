@@ -4,11 +4,11 @@
 #include <map>
 #include <string>
 
-#include "parkour/actors/world_fixture.hpp"
+#include "parkour/harness.hpp"
 
 using namespace parkour;
-using actors_test::count_type;
-using actors_test::in_world;
+using parkour_test::count_type;
+using parkour_test::in_world;
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <set>
 #include <vector>
 
-#include "parkour/actors/world_fixture.hpp"
+#include "parkour/harness.hpp"
 
 using namespace parkour;
-using actors_test::in_world;
+using parkour_test::in_world;
 
 namespace {
 

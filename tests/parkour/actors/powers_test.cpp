@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "parkour/actors/world_fixture.hpp"
+#include "parkour/harness.hpp"
 
 using namespace parkour;
-using actors_test::count_type;
-using actors_test::in_world;
+using parkour_test::count_type;
+using parkour_test::in_world;
 
 namespace {
 
@@ -100,7 +100,6 @@ TEST(ParkourPowers, FireRechargesToThreeAtMost) {
 
 TEST(ParkourPowers, WaterSpraysDropsAndAFanAtTheEnd) {
   in_world([] {
-    X = 18, Y = 6.25f;
     Water = 2;
     T = 16;
     Ball(2);
