@@ -146,6 +146,9 @@ TEST(Screen, Utf8RoundTripAndMalformedBytes) {
   EXPECT_EQ(con::decode_utf8(out, i), U'𝄞');
   EXPECT_EQ(con::decode_utf8(out, i), U'\u0905');  // lead byte E0
   EXPECT_EQ(i, out.size());
+  std::string edges;  // the last and first code point of each length
+  for (char32_t c : {0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0x10000}) con::append_utf8(edges, c);
+  EXPECT_EQ(edges, "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80");
   std::string stray = "\x85z";  // a continuation byte alone
   i = 0;
   EXPECT_EQ(con::decode_utf8(stray, i), U'?');

@@ -38,7 +38,6 @@ void Replayer::start(Screen& s) {
   view().start(s);
   screen_ = &s;
   real_base_ = view().now_ms();
-  virt_base_ = 0;
 }
 
 void Replayer::diverge(const std::string& what) {
@@ -244,7 +243,7 @@ void Replayer::pace(int64_t at) {
   for (;;) {
     watch();
     const int64_t now = view().now_ms();
-    const double ahead = static_cast<double>(at - virt_base_) / opt_.speed;
+    const double ahead = static_cast<double>(at) / opt_.speed;
     const int64_t target = real_base_ + static_cast<int64_t>(ahead);
     if (now >= target) return;
     // Short steps, so that a key typed during a long wait is seen at once.

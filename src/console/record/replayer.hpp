@@ -94,9 +94,8 @@ class Replayer : public Relay, public Observer {
   bool held_[256] = {};
   Outcome outcome_ = Outcome::Running;
   std::string message_;
-  // Pacing: the view's time at which the recorded time virt_base_ is shown.
+  // Pacing: the view's time at which the recording's time 0 is shown (moved on by pauses).
   int64_t real_base_ = 0;
-  int64_t virt_base_ = 0;
   KeyQueue watch_;  // what the watcher types
 };
 

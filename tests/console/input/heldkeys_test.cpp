@@ -194,6 +194,11 @@ TEST(HeldKeys, AHoldInterruptedByAnotherKeyStaysDownUntilAnEventShowsOtherwise) 
     hold_right(h, 1200);
     h.press(0, 1200);
     EXPECT_TRUE(h.down(kRight, 2500));
+    // One repeat already shows a hold.
+    HeldKeys g;
+    hold_right(g, 661);
+    g.press(kUp, 680);
+    EXPECT_TRUE(g.down(kRight, 1500));
   }
 }
 

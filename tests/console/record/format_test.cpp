@@ -217,6 +217,9 @@ TEST(RecordFormat, AWholeRecordingLoadsWithItsHeader) {
   ASSERT_TRUE(r.header().seed.has_value());
   EXPECT_EQ(*r.header().seed, 7u);
   EXPECT_EQ(r.events(), 9u);
+  std::string written;  // and written again as it was read
+  write_header(r.header(), written);
+  EXPECT_EQ(written, head);
   // The cursor makes gatherings and times absolute and knows the file's line numbers.
   Recording::Cursor c(r);
   Line l;

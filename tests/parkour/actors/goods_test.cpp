@@ -153,7 +153,11 @@ TEST(ParkourGoods, WaterDropsFlyRightAndMendTheGround) {
     I[0][0] = 20, I[0][1] = 25;
     I[1][0] = 10, I[1][1] = 4;
     I[2][0] = 28, I[2][1] = 4;  // below the field: freed at once
+    I[3][0] = 1, I[3][1] = 4;   // the field's top row
+    I[4][0] = 0, I[4][1] = 4;   // above it
     RandGood();
+    EXPECT_EQ(con::screen().at(10, 1).ch, U'■');
+    EXPECT_EQ(I[4][0], -1);
     EXPECT_EQ(con::screen().at(52, 20).ch, U'■');
     EXPECT_EQ(con::screen().at(52, 20).attr, 0x0B);
     EXPECT_EQ(con::screen().at(10, 10).ch, U'■');
