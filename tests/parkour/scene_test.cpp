@@ -391,6 +391,14 @@ TEST(ParkourScene, FireballsAndMagnetCoins) {
     Map(3, 2);
     EXPECT_EQ(g.alive, 0);
     EXPECT_EQ(Exp, 2);
+    // One aimed at the boss homes on it.
+    Boss = 1, Bx1 = 8, By1 = 28;
+    Obj& h = add(-13, 18, 8);
+    h.param = kBossTarget;
+    Map(3, static_cast<int>(&h - B));
+    EXPECT_FLOAT_EQ(h.row, 18 - 10.f / 5);
+    EXPECT_FLOAT_EQ(h.col, 8 + 20.f / 5);
+    Boss = 0;
 
     empty_table();
     Magne = 100;
