@@ -558,6 +558,7 @@ async function main() {
             await step(ctx, s);
           } catch (e) {
             e.message = `step ${JSON.stringify(s, (k, v) => (v instanceof RegExp ? String(v) : v))}: ${e.message}`;
+            if (errors.length) e.message += ` (errors in the page: ${errors.join('; ')})`;
             throw e;
           }
         }
